@@ -1,0 +1,36 @@
+// Complex values as every matrix of the system holds them, and the snapping that
+// makes products of Clifford matrices bit-exact.
+#pragma once
+
+#include <complex>
+
+namespace vantrel {
+
+// Real part first, then imaginary part: 16 bytes, the layout of the table files.
+using Complex = std::complex<double>;
+static_assert(sizeof(Complex) == 16);
+
+// Used with a strict "less than" by canonicalize, the pivot search of phase
+// normalisation and approximate matrix equality.
+inline constexpr double kTolerance = 1e-8;
+
+// 0x3FE6A09E667F3BCC: one unit in the last place below the rounded square root of
+// one half. Snapped values take this one, and the table files hold it.
+inline constexpr double kHalfSqrt2 = 0.7071067811865475;
+
+// Replaces a real number lying strictly within kTolerance of 0, ±kHalfSqrt2, ±0.5
+// or ±1 by that exact value (zero as +0.0); anything else, NaN included, is kept.
+// The canonical values lie at least 0.2 apart, so at most one of them can match.
+inline double canonical_part(double x) {
+  for (double c : {0.0, kHalfSqrt2, -kHalfSqrt2, 0.5, -0.5, 1.0, -1.0}) {
+    if (std::abs(x - c) < kTolerance) return c;
+  }
+  return x;
+}
+
+// Snaps the real and the imaginary part of c independently.
+inline void canonicalize(Complex& c) {
+  c = Complex(canonical_part(c.real()), canonical_part(c.imag()));
+}
+
+}  // namespace vantrel

@@ -1,0 +1,116 @@
+// Square complex matrices of dimension D (2 for one qubit, 4 for two) and the
+// arithmetic both Clifford groups share. The 22/44 headers give these their names.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+
+#include "clifford1q/canonical.h"
+
+namespace vantrel {
+
+// Entries stored column by column: position D*c + r holds row r, column c. This is
+// the order of the table files, of the Python lists and of the key comparison.
+template <int D>
+using Matrix = std::array<Complex, D * D>;
+
+// The product written out, so that no library routine or contraction changes a bit.
+inline Complex mul(Complex a, Complex b) {
+  return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+template <int D>
+Matrix<D> identity_matrix() {
+  Matrix<D> m{};
+  for (int k = 0; k < D; ++k) m[D * k + k] = 1.0;
+  return m;
+}
+
+// a·b, each entry summed from +0.0 over k in increasing order. Not normalised.
+template <int D>
+Matrix<D> multiply(const Matrix<D>& a, const Matrix<D>& b) {
+  Matrix<D> p;
+  for (int c = 0; c < D; ++c) {
+    for (int r = 0; r < D; ++r) {
+      Complex sum(0.0, 0.0);
+      for (int k = 0; k < D; ++k) sum += mul(a[D * k + r], b[D * c + k]);
+      p[D * c + r] = sum;
+    }
+  }
+  return p;
+}
+
+// True when every entry of a lies strictly within kTolerance of b's (NaN fails).
+template <int D>
+bool approx_equal(const Matrix<D>& a, const Matrix<D>& b) {
+  for (std::size_t j = 0; j < a.size(); ++j) {
+    if (!(std::hypot(a[j].real() - b[j].real(), a[j].imag() - b[j].imag()) < kTolerance)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Removes the global phase: the first entry of column 0 whose modulus is not below
+// kTolerance becomes real and positive, every entry keeps its modulus, and every
+// entry is then canonicalised. Matrices that differ by a unit factor give the same
+// result. Throws "what matrix?" when column 0 vanishes, which no unitary matrix does.
+template <int D>
+Matrix<D> normalize_phase(const Matrix<D>& m) {
+  int k = 0;
+  while (k < D && std::hypot(m[k].real(), m[k].imag()) < kTolerance) ++k;
+  if (k == D) throw std::runtime_error("what matrix?");
+  const Complex q(m[k].real(), -m[k].imag());  // conj(pivot)
+  const double s = 1.0 / std::hypot(q.real(), q.imag());
+  Matrix<D> n;
+  for (std::size_t j = 0; j < m.size(); ++j) {
+    const Complex t = mul(m[j], q);
+    n[j] = Complex(t.real() * s, t.imag() * s);
+    canonicalize(n[j]);
+  }
+  return n;
+}
+
+// The exact order of group-map keys: entries in storage order, each by real part and
+// then imaginary part. No tolerance; +0.0 and -0.0 compare equal.
+template <int D>
+bool matrix_less(const Matrix<D>& a, const Matrix<D>& b) {
+  for (std::size_t j = 0; j < a.size(); ++j) {
+    if (a[j].real() < b[j].real()) return true;
+    if (a[j].real() > b[j].real()) return false;
+    if (a[j].imag() < b[j].imag()) return true;
+    if (a[j].imag() > b[j].imag()) return false;
+  }
+  return false;
+}
+
+template <int D>
+struct MatrixLess {
+  bool operator()(const Matrix<D>& a, const Matrix<D>& b) const { return matrix_less<D>(a, b); }
+};
+
+// Equality and hash consistent with matrix_less for keys without NaN.
+template <int D>
+struct MatrixEqual {
+  bool operator()(const Matrix<D>& a, const Matrix<D>& b) const { return a == b; }
+};
+
+template <int D>
+struct MatrixHash {
+  std::size_t operator()(const Matrix<D>& m) const {
+    std::uint64_t h = 0;
+    for (const Complex& z : m) {
+      for (double part : {z.real(), z.imag()}) {
+        // Adding +0.0 turns -0.0 into +0.0, which compares equal to it.
+        h = (std::rotl(h, 7) ^ std::bit_cast<std::uint64_t>(part + 0.0)) * 0x9E3779B97F4A7C15u;
+      }
+    }
+    return h ^ (h >> 29);
+  }
+};
+
+}  // namespace vantrel

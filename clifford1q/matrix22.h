@@ -1,0 +1,16 @@
+// 2×2 matrices of the one-qubit group: e0 = m00, e1 = m10, e2 = m01, e3 = m11.
+#pragma once
+
+#include "clifford1q/matrix.h"
+
+namespace vantrel {
+
+using Matrix22 = Matrix<2>;
+static_assert(sizeof(Matrix22) == 64);
+
+inline Matrix22 identity22() { return identity_matrix<2>(); }
+inline Matrix22 multiply22(const Matrix22& a, const Matrix22& b) { return multiply<2>(a, b); }
+inline bool approx_equal22(const Matrix22& a, const Matrix22& b) { return approx_equal<2>(a, b); }
+inline Matrix22 normalize_phase22(const Matrix22& m) { return normalize_phase<2>(m); }
+
+}  // namespace vantrel

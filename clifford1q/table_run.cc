@@ -1,0 +1,48 @@
+#include "clifford1q/table_run.h"
+
+#include <cstdio>
+
+namespace vantrel {
+
+std::string format_word(std::span<const std::int32_t> word) {
+  std::string text = "[";
+  for (std::size_t k = 0; k < word.size(); ++k) {
+    if (k > 0) text += ", ";
+    text += std::to_string(word[k]);
+  }
+  return text + "]";
+}
+
+std::vector<std::int32_t> build_inverse_table(std::span<const std::int32_t> table, std::int32_t n,
+                                              std::int32_t identity) {
+  std::vector<std::int32_t> inverse(n);
+  for (std::int32_t i = 0; i < n; ++i) {
+    const auto row = table.subspan(static_cast<std::size_t>(i) * n, n);
+    const auto it = std::find(row.begin(), row.end(), identity);
+    if (it == row.end()) throw std::runtime_error("Cannot find in line");
+    inverse[i] = static_cast<std::int32_t>(it - row.begin());
+  }
+  return inverse;
+}
+
+int write_listing(const char* name, std::span<const Word> words) {
+  std::FILE* f = std::fopen(name, "w");
+  if (f == nullptr) {
+    std::cout << "File not found." << std::endl;
+    return -1;
+  }
+  bool ok = true;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    ok =
+        ok && std::fprintf(f, "%5d : %s\n", static_cast<int>(i), format_word(words[i]).c_str()) > 0;
+  }
+  ok = std::fflush(f) == 0 && ok;
+  ok = std::fclose(f) == 0 && ok;
+  if (!ok) {
+    std::cout << "Cannot write file: " << name << std::endl;
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,109 @@
+#include "tables/rb22.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "tables/test_support.h"
+
+namespace vantrel {
+namespace {
+
+using testing_support::read_file;
+using testing_support::ScratchDir;
+using testing_support::write_file;
+
+// Records start at byte 2428; within one, the word at 64 and its length at 76.
+constexpr std::size_t kRecords = 2428;
+
+std::string error_of(RB22& rb, const std::string& path) {
+  try {
+    rb.load_from_file(path);
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+class RB22File : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(generate_table22(good_), 0);
+    testing::internal::GetCapturedStdout();
+    bytes_ = read_file(good_);
+  }
+  ScratchDir dir_;
+  const std::string good_ = dir_.file("rb22.dat");
+  std::string bytes_;
+};
+
+struct Corruption {
+  std::size_t offset;
+  std::int32_t value;
+  const char* message;
+};
+
+class RB22Corrupt : public RB22File, public ::testing::WithParamInterface<Corruption> {};
+
+TEST_P(RB22Corrupt, RefusedAndObjectKept) {
+  const Corruption& c = GetParam();
+  std::memcpy(bytes_.data() + c.offset, &c.value, 4);
+  const std::string bad = dir_.file("bad.dat");
+  write_file(bad, bytes_);
+  RB22 rb;
+  EXPECT_EQ(error_of(rb, bad), "table file " + bad + " is corrupt: " + c.message);
+  EXPECT_THROW(rb.get_table(), std::runtime_error);  // still not loaded
+  ASSERT_TRUE(rb.load_from_file(good_));
+  EXPECT_NE(error_of(rb, bad), "no error");
+  EXPECT_EQ(rb.get_special_operations()[0], 23);  // the earlier data answers
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, RB22Corrupt,
+    ::testing::Values(
+        Corruption{0, 24, "special operation entry 0 is 24, outside 0..23"},
+        Corruption{28 + 4 * 5, -1, "multiplication table entry 5 is -1, outside 0..23"},
+        Corruption{2332 + 4 * 23, 24, "inverse table entry 23 is 24, outside 0..23"},
+        Corruption{kRecords + 76, 0, "element 0 has word length 0, outside 1..3"},
+        Corruption{kRecords + 76, 4, "element 0 has word length 4, outside 1..3"},
+        Corruption{kRecords + 80 * 23 + 64, 7, "element 23 holds 7 in word slot 0, outside 0..6"},
+        Corruption{kRecords + 80 * 23 + 68, 0, "element 23 holds 0 in word slot 1, not -1"}));
+
+TEST_F(RB22File, RefusesFilesOfAnotherSize) {
+  RB22 rb;
+  ASSERT_TRUE(rb.load_from_file(good_));
+  for (std::size_t size : {0, 4347, 4349, 8}) {
+    std::string bytes = bytes_;
+    bytes.resize(size);
+    const std::string bad = dir_.file("sized.dat");
+    write_file(bad, bytes);
+    EXPECT_EQ(error_of(rb, bad),
+              "table file " + bad + " has " + std::to_string(size) + " bytes, expected 4348");
+  }
+  EXPECT_EQ(error_of(rb, dir_.file("missing.dat")), "File not found.");
+  EXPECT_EQ(error_of(rb, dir_.file(".")),
+            "table file " + dir_.file(".") + " is not a regular file");
+  EXPECT_EQ(error_of(rb, good_ + std::string(1, '\0') + "x"), "path contains a NUL character");
+  EXPECT_EQ(rb.get_inverse(5), 12);
+}
+
+TEST_F(RB22File, SequencesAndIndexChecks) {
+  RB22 rb;
+  EXPECT_THROW(rb.get_full_sequence_and_inverse_sequence({3}), std::runtime_error);
+  ASSERT_TRUE(rb.load_from_file(good_));
+  using Seq = RB22::Sequences;
+  EXPECT_EQ(rb.get_full_sequence_and_inverse_sequence({3, 3}), (Seq{{1, 1}, {0}}));
+  EXPECT_EQ(rb.get_full_sequence_and_inverse_sequence({9, 9}), (Seq{{3, 3}, {1}}));
+  EXPECT_EQ(rb.get_full_sequence_and_inverse_sequence({23}), (Seq{{0}, {0}}));
+  for (std::int32_t bad : {-1, 24}) {
+    EXPECT_THROW(rb.get_full_sequence_and_inverse_sequence({3, bad}), std::runtime_error);
+    EXPECT_THROW(rb.get_multiplication_table_elem(0, bad), std::runtime_error);
+    EXPECT_THROW(rb.get_matrix(bad), std::runtime_error);
+  }
+  EXPECT_THROW(rb.get_full_sequence_and_inverse_sequence({}), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace vantrel
