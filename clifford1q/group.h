@@ -43,6 +43,14 @@ class GroupMap {
     return it == positions_.end() ? static_cast<std::int32_t>(size()) : it->second;
   }
 
+  // right(g)[x] is the index of M_x·G_g for each gate g that the enumeration that
+  // made this map multiplied by; empty for other gates and other maps.
+  std::span<const std::int32_t> right(std::size_t code) const {
+    if (code >= right_.size()) return {};
+    return right_[code];
+  }
+  void set_right(std::vector<std::vector<std::int32_t>> right) { right_ = std::move(right); }
+
   // Adds the entries whose keys are not yet present. Among equal keys the earliest
   // entry of `fresh` wins; an entry already present keeps its word.
   void insert(std::vector<Entry> fresh) {
@@ -66,6 +74,7 @@ class GroupMap {
  private:
   std::vector<Entry> entries_;
   std::unordered_map<Key, std::int32_t, MatrixHash<D>, MatrixEqual<D>> positions_;
+  std::vector<std::vector<std::int32_t>> right_;
 };
 
 // Enumerates a group: the seeds (gate codes, each with the one-code word) first, then
@@ -74,39 +83,89 @@ class GroupMap {
 // list in turn; products not yet in the map are added when the pass ends, with the
 // element's word plus the gate (the first product found wins). So an element gets a
 // word of least length under the phase order. Each pass prints "Group size = ".
+//
+// The passes only ask which element a product is, so the matrices are multiplied
+// once: the closure of the seeds under the gates is collected first, with the index
+// of every product, and the passes then run on those indices. Sorting the closure
+// by key makes "key order" plain index order.
 template <int D>
 GroupMap<D> enumerate_group(std::span<const Matrix<D>> gates, std::span<const std::int32_t> seeds,
                             std::span<const std::vector<std::int32_t>> phases) {
-  using Map = GroupMap<D>;
-  Map group;
-  std::vector<typename Map::Entry> seed_entries;
-  for (std::int32_t code : seeds) seed_entries.push_back({gates[code], {code}});
-  group.insert(std::move(seed_entries));
+  using Key = Matrix<D>;
+  std::vector<std::int32_t> codes;  // every gate some phase multiplies by
+  for (const auto& phase : phases) codes.insert(codes.end(), phase.begin(), phase.end());
+  std::sort(codes.begin(), codes.end());
+  codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
 
+  // The closure, in order of discovery, and product[c][x]: the element M_x·G_codes[c].
+  std::vector<Key> keys;
+  std::unordered_map<Key, std::int32_t, MatrixHash<D>, MatrixEqual<D>> found;
+  const auto add = [&](const Key& key) {
+    auto [it, inserted] = found.try_emplace(key, static_cast<std::int32_t>(keys.size()));
+    if (inserted) keys.push_back(key);
+    return it->second;
+  };
+  for (std::int32_t code : seeds) add(gates[code]);
+  std::vector<std::vector<std::int32_t>> product(codes.size());
+  for (std::size_t x = 0; x < keys.size(); ++x) {
+    for (std::size_t c = 0; c < codes.size(); ++c) {
+      const Key p = normalize_phase<D>(multiply<D>(keys[x], gates[codes[c]]));
+      product[c].push_back(add(p));
+    }
+  }
+
+  // Renumber in key order.
+  const auto n = static_cast<std::int32_t>(keys.size());
+  std::vector<std::int32_t> order(n), rank(n);
+  for (std::int32_t x = 0; x < n; ++x) order[x] = x;
+  std::sort(order.begin(), order.end(),
+            [&](std::int32_t a, std::int32_t b) { return matrix_less<D>(keys[a], keys[b]); });
+  for (std::int32_t r = 0; r < n; ++r) rank[order[r]] = r;
+  std::vector<std::vector<std::int32_t>> next(gates.size());  // by gate code, on ranks
+  for (std::size_t c = 0; c < codes.size(); ++c) {
+    next[codes[c]].resize(n);
+    for (std::int32_t x = 0; x < n; ++x) next[codes[c]][rank[x]] = rank[product[c][x]];
+  }
+
+  // The passes. words[r] is empty while element r is not in the group.
+  std::vector<Word> words(n);
+  std::size_t size = 0;
+  for (std::int32_t code : seeds) {
+    Word& w = words[rank[found.at(gates[code])]];
+    if (w.empty()) w = {code}, ++size;
+  }
   for (const std::vector<std::int32_t>& phase : phases) {
-    for (bool found = true; found;) {
-      found = false;
-      std::unordered_map<Matrix<D>, Word, MatrixHash<D>, MatrixEqual<D>> fresh;
-      for (const typename Map::Entry& e : group.entries()) {
+    for (bool more = true; more;) {
+      more = false;
+      std::vector<Word> fresh(n);
+      for (std::int32_t r = 0; r < n; ++r) {
+        if (words[r].empty()) continue;
         for (std::int32_t code : phase) {
-          Matrix<D> p = normalize_phase<D>(multiply<D>(e.key, gates[code]));
-          if (group.contains(p)) continue;
-          found = true;
-          auto [it, inserted] = fresh.try_emplace(p);
-          if (inserted) {
-            it->second.reserve(e.word.size() + 1);
-            it->second = e.word;
-            it->second.push_back(code);
+          const std::int32_t p = next[code][r];
+          if (!words[p].empty()) continue;
+          more = true;
+          if (fresh[p].empty()) {
+            fresh[p].reserve(words[r].size() + 1);
+            fresh[p] = words[r];
+            fresh[p].push_back(code);
           }
         }
       }
-      std::vector<typename Map::Entry> added;
-      added.reserve(fresh.size());
-      for (auto& [key, word] : fresh) added.push_back({key, std::move(word)});
-      group.insert(std::move(added));
-      std::cout << "Group size = " << group.size() << "\n";
+      for (std::int32_t r = 0; r < n; ++r) {
+        if (!fresh[r].empty()) words[r] = std::move(fresh[r]), ++size;
+      }
+      std::cout << "Group size = " << size << "\n";
     }
   }
+
+  std::vector<typename GroupMap<D>::Entry> entries;
+  entries.reserve(size);
+  for (std::int32_t r = 0; r < n; ++r) {
+    if (!words[r].empty()) entries.push_back({keys[order[r]], std::move(words[r])});
+  }
+  GroupMap<D> group;
+  group.insert(std::move(entries));
+  if (group.size() == keys.size()) group.set_right(std::move(next));  // ranks are indices
   return group;
 }
 

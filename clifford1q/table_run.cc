@@ -13,18 +13,6 @@ std::string format_word(std::span<const std::int32_t> word) {
   return text + "]";
 }
 
-std::vector<std::int32_t> build_inverse_table(std::span<const std::int32_t> table, std::int32_t n,
-                                              std::int32_t identity) {
-  std::vector<std::int32_t> inverse(n);
-  for (std::int32_t i = 0; i < n; ++i) {
-    const auto row = table.subspan(static_cast<std::size_t>(i) * n, n);
-    const auto it = std::find(row.begin(), row.end(), identity);
-    if (it == row.end()) throw std::runtime_error("Cannot find in line");
-    inverse[i] = static_cast<std::int32_t>(it - row.begin());
-  }
-  return inverse;
-}
-
 int write_listing(const char* name, std::span<const Word> words) {
   std::FILE* f = std::fopen(name, "w");
   if (f == nullptr) {

@@ -1,28 +1,36 @@
-"""A small randomized-benchmarking run: generate the tables, draw a seeded random
-sequence of Clifford elements, print the gates to apply and the recovery word, and
-confirm from the gate matrices alone that the whole sequence is the identity."""
+"""A small randomized-benchmarking run on one and two qubits: generate the tables,
+draw seeded random sequences of Clifford elements, print the gates to apply and the
+recovery word, and confirm from the gate matrices alone that each whole sequence is
+the identity."""
 
 import argparse
 import random
+import time
 
 import Vantrel
 
-GATE_NAMES22 = {m.value: m.name.removeprefix("Generator_") for m in Vantrel.Generator22Enum.__members__.values()}
+GATES22 = {m.value: m.name.removeprefix("Generator_")
+           for m in Vantrel.Generator22Enum.__members__.values()}
+GATES44 = ["I", "X⊗I", "I⊗X", "Y⊗I", "I⊗Y", "SX⊗I", "SXdag⊗I", "I⊗SX", "I⊗SXdag", "SY⊗I",
+           "SYdag⊗I", "I⊗SY", "I⊗SYdag", "CZ"]
 
 
-def run_one_qubit(length, seed):
-    print("== one qubit ==", flush=True)
-    assert Vantrel.generate_table22("rb22.dat") == 0
-    rb = Vantrel.RB22()
-    rb.load_from_file("rb22.dat")
+def run(label, generate, query, checker, names, path, length, seed):
+    print(f"== {label}: generating {path} ==", flush=True)
+    start = time.perf_counter()
+    if generate(path) != 0:
+        raise SystemExit(f"could not write {path}")
+    print(f"generated in {time.perf_counter() - start:.1f} s", flush=True)
+    rb = query()
+    rb.load_from_file(path)
     rng = random.Random(seed)
     sequence = [rng.randrange(rb.N) for _ in range(length)]
     full, recovery = rb.get_full_sequence_and_inverse_sequence(sequence)
+    ok = checker(full, recovery)
     print(f"elements ({length}, seed {seed}): {sequence}")
-    print(f"gates ({len(full)}): {' '.join(GATE_NAMES22[g] for g in full)}")
-    print(f"recovery: {' '.join(GATE_NAMES22[g] for g in recovery)} = {recovery}")
-    ok = Vantrel.rb22_checker(full, recovery)
-    print(f"rb22_checker: {ok}", flush=True)
+    print(f"gates ({len(full)}): {' '.join(names[g] for g in full)}")
+    print(f"recovery: {' '.join(names[g] for g in recovery)} = {recovery}")
+    print(f"{checker.__name__}: {ok}", flush=True)
     return ok
 
 
@@ -31,8 +39,12 @@ def main():
     parser.add_argument("--length", type=int, default=12)
     parser.add_argument("--seed", type=int, default=7)
     args = parser.parse_args()
-    if not run_one_qubit(args.length, args.seed):
-        raise SystemExit("the recovery word does not undo the sequence")
+    ok = run("one qubit", Vantrel.generate_table22, Vantrel.RB22, Vantrel.rb22_checker, GATES22,
+             "rb22.dat", args.length, args.seed)
+    ok &= run("two qubits", Vantrel.generate_table44, Vantrel.RB44, Vantrel.rb44_checker,
+              GATES44, "rb44.dat", args.length, args.seed)
+    if not ok:
+        raise SystemExit("a recovery word does not undo its sequence")
 
 
 if __name__ == "__main__":

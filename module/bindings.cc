@@ -3,6 +3,7 @@
 #include "clifford1q/generators22.h"
 #include "tables/checkers.h"
 #include "tables/rb22.h"
+#include "tables/rb44.h"
 
 namespace vantrel {
 
@@ -22,13 +23,20 @@ void bind_classes22(py::module_& m) {
   bind_query_classes<Clifford22>(m, "KeyValueClifford22", "RB22");
 }
 
-void bind_classes44(py::module_&) {}
+void bind_classes44(py::module_& m) {
+  bind_query_classes<Clifford44>(m, "KeyValueClifford44", "RB44");
+}
 
-void bind_checkers(py::module_& m) { m.def("rb22_checker", &rb22_checker); }
+void bind_checkers(py::module_& m) {
+  m.def("rb22_checker", &rb22_checker);
+  m.def("rb44_checker", &rb44_checker);
+}
 
 void bind_generators(py::module_& m) {
   m.def("generate_table22", &generate_table22, py::arg("path") = "rb22.dat",
         "Generate Clifford-22 multiplication table and write to path");
+  m.def("generate_table44", &generate_table44, py::arg("path") = "rb44.dat",
+        "Generate Clifford-44 multiplication table and write to path");
 }
 
 }  // namespace vantrel

@@ -1,6 +1,7 @@
 #include "tables/checkers.h"
 
 #include "clifford1q/generators22.h"
+#include "clifford2q/gates44.h"
 
 namespace vantrel {
 
@@ -13,6 +14,12 @@ bool rb22_checker(const std::vector<std::int32_t>& sequence,
   }();
   return product_is_identity<2>(kGates, sequence, inv_sequence, "Bad gate in sequence",
                                 "Bad gate in inv_sequence");
+}
+
+bool rb44_checker(const std::vector<std::int32_t>& sequence,
+                  const std::vector<std::int32_t>& inv_sequence) {
+  return product_is_identity<4>(gate_matrices44(), sequence, inv_sequence, "Bad gate in sequence",
+                                "Bad gate in sequence");
 }
 
 }  // namespace vantrel

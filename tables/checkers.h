@@ -33,4 +33,9 @@ bool product_is_identity(std::span<const Matrix<D>> gates, std::span<const std::
 bool rb22_checker(const std::vector<std::int32_t>& sequence,
                   const std::vector<std::int32_t>& inv_sequence);
 
+// Two-qubit gate codes 0..13, multiplied as their phase-normalised matrices. A bad
+// code in either list throws "Bad gate in sequence".
+bool rb44_checker(const std::vector<std::int32_t>& sequence,
+                  const std::vector<std::int32_t>& inv_sequence);
+
 }  // namespace vantrel

@@ -42,7 +42,7 @@ class RB {
     return data_.inverse_table[check_index(index)];
   }
   const std::vector<Record>& get_group_elements() const { return checked().elements; }
-  const std::vector<std::int32_t>& get_table() const { return checked().table; }
+  const IndexTable& get_table() const { return checked().table; }
   const std::vector<std::int32_t>& get_inverse_table() const { return checked().inverse_table; }
   const auto& get_matrix(std::int32_t index) const { return element(index).arr; }
   const auto& get_generator(std::int32_t index) const { return element(index).buffer; }

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -26,18 +27,34 @@ void reject_nul(const std::string& path) {
   }
 }
 
-WriteStatus write_blocks(const std::string& path,
-                         std::span<const std::span<const std::byte>> blocks) {
+OutputFile::OutputFile(const std::string& path) {
   reject_nul(path);
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return WriteStatus::kOpenFailed;
-  bool ok = true;
-  for (const auto& block : blocks) {
-    ok = ok && std::fwrite(block.data(), 1, block.size(), f) == block.size();
+  file_ = std::fopen(path.c_str(), "wb");
+}
+
+OutputFile::~OutputFile() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+void OutputFile::write(std::span<const std::byte> bytes) {
+  ok_ = ok_ && std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+}
+
+void OutputFile::write_int32(std::span<const CompactIndex> values) {
+  std::vector<std::int32_t> piece;
+  constexpr std::size_t kPiece = 1 << 20;
+  for (std::size_t at = 0; at < values.size() && ok_; at += kPiece) {
+    const auto part = values.subspan(at, std::min(kPiece, values.size() - at));
+    piece.assign(part.begin(), part.end());
+    write(std::as_bytes(std::span(piece)));
   }
-  ok = std::fflush(f) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  return ok ? WriteStatus::kOk : WriteStatus::kWriteFailed;
+}
+
+WriteStatus OutputFile::close() {
+  ok_ = std::fflush(file_) == 0 && ok_;
+  ok_ = std::fclose(file_) == 0 && ok_;
+  file_ = nullptr;
+  return ok_ ? WriteStatus::kOk : WriteStatus::kWriteFailed;
 }
 
 void read_blocks(const std::string& path, std::span<const std::span<std::byte>> blocks) {

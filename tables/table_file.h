@@ -22,16 +22,19 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "tables/index_table.h"
 
 namespace vantrel {
 
 template <class Record>
 struct TableFileData {
   std::vector<std::int32_t> special_operations;
-  std::vector<std::int32_t> table;
+  IndexTable table;
   std::vector<std::int32_t> inverse_table;
   std::vector<Record> elements;
 };
@@ -42,10 +45,40 @@ enum class WriteStatus { kOk, kOpenFailed, kWriteFailed };
 // would take as its end.
 void reject_nul(const std::string& path);
 
-// Creates or truncates path ("wb") and writes the blocks in order, one bulk write
-// each. kWriteFailed covers short writes and a failing flush or close.
-WriteStatus write_blocks(const std::string& path,
-                         std::span<const std::span<const std::byte>> blocks);
+// A file created or truncated ("wb") and written in order. Any failed write, and a
+// failing flush or close, makes close() report kWriteFailed.
+class OutputFile {
+ public:
+  explicit OutputFile(const std::string& path);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  bool is_open() const { return file_ != nullptr; }
+  void write(std::span<const std::byte> bytes);
+  // Writes the values as int32, a bounded piece at a time.
+  void write_int32(std::span<const CompactIndex> values);
+  WriteStatus close();
+
+ private:
+  std::FILE* file_;
+  bool ok_ = true;
+};
+
+// Writes a table file: special operations, the table, the inverse table, the records.
+template <class Record>
+WriteStatus write_table_file(const std::string& path, std::span<const std::int32_t> special,
+                             std::span<const CompactIndex> table,
+                             std::span<const std::int32_t> inverse,
+                             std::span<const Record> records) {
+  OutputFile out(path);
+  if (!out.is_open()) return WriteStatus::kOpenFailed;
+  out.write(std::as_bytes(special));
+  out.write_int32(table);
+  out.write(std::as_bytes(inverse));
+  out.write(std::as_bytes(records));
+  return out.close();
+}
 
 // Reads path, which must be a regular file of exactly the blocks' total size, into
 // the blocks in order. Throws "File not found." when it cannot be opened, and a
@@ -61,14 +94,6 @@ void check_indices(const std::string& path, const char* what, std::span<const st
 void check_word(const std::string& path, std::size_t element, std::span<const std::int32_t> buffer,
                 std::int32_t size, std::int32_t codes);
 
-template <class Record>
-WriteStatus write_table_file(const std::string& path, const TableFileData<Record>& data) {
-  const std::span<const std::byte> blocks[] = {
-      std::as_bytes(std::span(data.special_operations)), std::as_bytes(std::span(data.table)),
-      std::as_bytes(std::span(data.inverse_table)), std::as_bytes(std::span(data.elements))};
-  return write_blocks(path, blocks);
-}
-
 // Reads and validates a table file of the group `Group` (its kSpecials, kElements,
 // kGateCodes and Record): every index lies in 0..N-1 and every word is well formed,
 // so a query object never reads outside its arrays.
@@ -76,7 +101,7 @@ template <class Group>
 TableFileData<typename Group::Record> read_table_file(const std::string& path) {
   constexpr std::int32_t n = Group::kElements;
   TableFileData<typename Group::Record> data{
-      std::vector<std::int32_t>(Group::kSpecials), std::vector<std::int32_t>(std::size_t{n} * n),
+      std::vector<std::int32_t>(Group::kSpecials), IndexTable(std::size_t{n} * n),
       std::vector<std::int32_t>(n), std::vector<typename Group::Record>(n)};
   const std::span<std::byte> blocks[] = {std::as_writable_bytes(std::span(data.special_operations)),
                                          std::as_writable_bytes(std::span(data.table)),

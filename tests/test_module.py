@@ -15,7 +15,8 @@ def test_registration_order_and_doc():
     assert names == [
         "Generator22Enum", "Generator_I22", "Generator_X", "Generator_Y", "Generator_SX",
         "Generator_SY", "Generator_SXdag", "Generator_SYdag",
-        "KeyValueClifford22", "RB22", "rb22_checker", "generate_table22",
+        "KeyValueClifford22", "RB22", "KeyValueClifford44", "RB44",
+        "rb22_checker", "rb44_checker", "generate_table22", "generate_table44",
     ]
     assert Vantrel.__doc__ == "[Module Vantrel]"
     assert Vantrel.generate_table22.__doc__.endswith(
