@@ -31,15 +31,19 @@ Matrix<D> identity_matrix() {
 }
 
 // a·b, each entry summed from +0.0 over k in increasing order. Not normalised.
+// A term whose b factor is zero is skipped: for finite a it is a signed zero, and
+// adding one never changes a sum that starts at +0.0. Gates are mostly zeros.
 template <int D>
 Matrix<D> multiply(const Matrix<D>& a, const Matrix<D>& b) {
   Matrix<D> p;
   for (int c = 0; c < D; ++c) {
-    for (int r = 0; r < D; ++r) {
-      Complex sum(0.0, 0.0);
-      for (int k = 0; k < D; ++k) sum += mul(a[D * k + r], b[D * c + k]);
-      p[D * c + r] = sum;
+    Complex sum[D] = {};
+    for (int k = 0; k < D; ++k) {
+      const Complex y = b[D * c + k];
+      if (y.real() == 0 && y.imag() == 0) continue;
+      for (int r = 0; r < D; ++r) sum[r] += mul(a[D * k + r], y);
     }
+    for (int r = 0; r < D; ++r) p[D * c + r] = sum[r];
   }
   return p;
 }
