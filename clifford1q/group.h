@@ -52,8 +52,10 @@ class GroupMap {
   void set_right(std::vector<std::vector<std::int32_t>> right) { right_ = std::move(right); }
 
   // Adds the entries whose keys are not yet present. Among equal keys the earliest
-  // entry of `fresh` wins; an entry already present keeps its word.
+  // entry of `fresh` wins; an entry already present keeps its word. Indices move,
+  // so the right-multiplication permutations are dropped.
   void insert(std::vector<Entry> fresh) {
+    right_.clear();
     std::vector<Entry> added;
     for (Entry& e : fresh) {
       if (positions_.emplace(e.key, 0).second) added.push_back(std::move(e));
