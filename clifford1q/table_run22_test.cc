@@ -125,12 +125,9 @@ TEST(GenerateTable22, ReportsAListingThatCannotBeWritten) {
   EXPECT_EQ(std::filesystem::file_size(table), 4348u);
 }
 
-TEST(TableRun, FormatWordAndInverseTable) {
+TEST(TableRun, FormatWord) {
   EXPECT_EQ(format_word(std::vector<std::int32_t>{}), "[]");
   EXPECT_EQ(format_word(std::vector<std::int32_t>{0, 13}), "[0, 13]");
-  const std::vector<std::int32_t> table = {1, 0, 1, 0};  // rows hold 0 at columns 1 and 1
-  EXPECT_EQ(build_inverse_table<std::int32_t>(table, 2, 0), (std::vector<std::int32_t>{1, 1}));
-  EXPECT_THROW(build_inverse_table<std::int32_t>(table, 2, 5), std::runtime_error);
 }
 
 }  // namespace

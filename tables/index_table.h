@@ -47,8 +47,4 @@ struct KernelAllocator {
 // A row-major n·n table of element indices, zero when created.
 using IndexTable = std::vector<std::int32_t, KernelAllocator<std::int32_t>>;
 
-// The same in half the memory, while a table is built (groups of up to 65536).
-using CompactIndex = std::uint16_t;
-using CompactTable = std::vector<CompactIndex, KernelAllocator<CompactIndex>>;
-
 }  // namespace vantrel

@@ -37,20 +37,12 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::write(std::span<const std::byte> bytes) {
+  if (file_ == nullptr) return;
   ok_ = ok_ && std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
 }
 
-void OutputFile::write_int32(std::span<const CompactIndex> values) {
-  std::vector<std::int32_t> piece;
-  constexpr std::size_t kPiece = 1 << 20;
-  for (std::size_t at = 0; at < values.size() && ok_; at += kPiece) {
-    const auto part = values.subspan(at, std::min(kPiece, values.size() - at));
-    piece.assign(part.begin(), part.end());
-    write(std::as_bytes(std::span(piece)));
-  }
-}
-
 WriteStatus OutputFile::close() {
+  if (file_ == nullptr) return WriteStatus::kOpenFailed;
   ok_ = std::fflush(file_) == 0 && ok_;
   ok_ = std::fclose(file_) == 0 && ok_;
   file_ = nullptr;

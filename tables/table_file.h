@@ -45,8 +45,9 @@ enum class WriteStatus { kOk, kOpenFailed, kWriteFailed };
 // would take as its end.
 void reject_nul(const std::string& path);
 
-// A file created or truncated ("wb") and written in order. Any failed write, and a
-// failing flush or close, makes close() report kWriteFailed.
+// A file created or truncated ("wb") and written in order. close() reports
+// kOpenFailed when it could not be opened (writes then do nothing), and
+// kWriteFailed after any failed write or a failing flush or close.
 class OutputFile {
  public:
   explicit OutputFile(const std::string& path);
@@ -56,29 +57,12 @@ class OutputFile {
 
   bool is_open() const { return file_ != nullptr; }
   void write(std::span<const std::byte> bytes);
-  // Writes the values as int32, a bounded piece at a time.
-  void write_int32(std::span<const CompactIndex> values);
   WriteStatus close();
 
  private:
   std::FILE* file_;
   bool ok_ = true;
 };
-
-// Writes a table file: special operations, the table, the inverse table, the records.
-template <class Record>
-WriteStatus write_table_file(const std::string& path, std::span<const std::int32_t> special,
-                             std::span<const CompactIndex> table,
-                             std::span<const std::int32_t> inverse,
-                             std::span<const Record> records) {
-  OutputFile out(path);
-  if (!out.is_open()) return WriteStatus::kOpenFailed;
-  out.write(std::as_bytes(special));
-  out.write_int32(table);
-  out.write(std::as_bytes(inverse));
-  out.write(std::as_bytes(records));
-  return out.close();
-}
 
 // Reads path, which must be a regular file of exactly the blocks' total size, into
 // the blocks in order. Throws "File not found." when it cannot be opened, and a

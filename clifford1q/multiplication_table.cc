@@ -1,0 +1,122 @@
+#include "clifford1q/multiplication_table.h"
+
+#include <algorithm>
+#include <cassert>
+#include <iostream>
+
+#include "tables/index_table.h"
+
+namespace vantrel {
+namespace {
+
+// Rows kept for building later ones; a row can come from any of the last kRing - 1.
+constexpr std::int32_t kRing = 1024;
+// Rows handed out at a time; a divisor of kRing.
+constexpr std::int32_t kRun = 64;
+
+}  // namespace
+
+void MultiplicationTable::plan(std::vector<std::vector<std::int32_t>> words) {
+  const auto bad = [] { return std::runtime_error("Bad generation."); };
+  const auto right = [&](std::int32_t g, std::int32_t x) { return right_[g * n_ + x]; };
+
+  // Each element's parent and last gate, checked against right_g.
+  std::map<std::vector<std::int32_t>, std::int32_t> by_word;
+  for (std::int32_t e = 0; e < n_; ++e) by_word.emplace(words[e], e);
+  for (std::int32_t e = 0; e < n_; ++e) {
+    const auto& word = words[e];
+    if (word.empty()) throw bad();
+    const std::int32_t g = word.back();
+    if (g < 0 || g >= gates_) throw bad();
+    std::int32_t parent = -1;
+    if (word.size() > 1) {
+      auto it = by_word.find(std::vector<std::int32_t>(word.begin(), word.end() - 1));
+      if (it == by_word.end()) throw bad();
+      parent = it->second;
+    }
+    if (right(g, parent < 0 ? identity_ : parent) != e) throw bad();
+    steps_.push_back({e, parent, g});
+  }
+  std::stable_sort(steps_.begin(), steps_.end(), [&](const Step& a, const Step& b) {
+    return words[a.element].size() < words[b.element].size();
+  });
+
+  // The elements G_h and G_h⁻¹ of every gate, and their rows.
+  std::vector<std::int32_t> gate(gates_), inverse_gate(gates_);
+  for (std::int32_t h = 0; h < gates_; ++h) {
+    gate[h] = right(h, identity_);
+    const auto* first = right_.data() + h * n_;
+    const auto* at = std::find(first, first + n_, identity_);
+    if (at == first + n_) throw bad();
+    inverse_gate[h] = static_cast<std::int32_t>(at - first);
+    for (std::int32_t element : {gate[h], inverse_gate[h]}) {
+      auto [it, inserted] = rows_.try_emplace(element, n_);
+      if (inserted) walk_words(element, it->second.data());
+    }
+  }
+
+  // M_e⁻¹ = G_g⁻¹·M_p⁻¹.
+  inverse_.assign(n_, 0);
+  for (const Step& s : steps_) {
+    inverse_[s.element] =
+        rows_.at(inverse_gate[s.gate])[s.parent < 0 ? identity_ : inverse_[s.parent]];
+  }
+
+  // Each row from the most recent row a gate links it to, if one is still kept.
+  recipes_.assign(n_, {From::kWords, -1, -1});
+  for (std::int32_t i = 0; i < n_; ++i) {
+    Recipe& best = recipes_[i];
+    for (std::int32_t h = 0; h < gates_; ++h) {
+      const std::int32_t a = right(h, i), b = rows_.at(gate[h])[i];
+      if (a < i && i - a < kRing && a > best.source) best = {From::kRight, a, inverse_gate[h]};
+      if (b < i && i - b < kRing && b > best.source) best = {From::kLeft, b, inverse_gate[h]};
+    }
+  }
+}
+
+void MultiplicationTable::walk_words(std::int32_t i, std::int32_t* row) const {
+  for (const Step& s : steps_) {
+    row[s.element] = right_[s.gate * n_ + (s.parent < 0 ? i : row[s.parent])];
+  }
+}
+
+void MultiplicationTable::produce(
+    TableProgress progress, const std::function<void(std::span<const std::int32_t>)>& emit) const {
+  const std::int32_t ring_rows = std::min(n_, kRing), run = std::min(n_, kRun);
+  IndexTable ring(static_cast<std::size_t>(ring_rows) * n_);
+  const auto row = [&](std::int32_t i) {
+    return ring.data() + static_cast<std::size_t>(i % ring_rows) * n_;
+  };
+  std::cout << "Generating table: " << std::endl;
+  const std::int32_t rows_per_block = std::max(n_ / progress.blocks, 1);
+  for (std::int32_t i = 0; i < n_; ++i) {
+    std::int32_t* out = row(i);
+    const Recipe& r = recipes_[i];
+    if (r.from == From::kWords) {
+      walk_words(i, out);
+    } else {
+      const std::int32_t* source = row(r.source);
+      const std::int32_t* permutation = rows_.at(r.permutation).data();
+      if (r.from == From::kRight) {
+        for (std::int32_t j = 0; j < n_; ++j) out[j] = source[permutation[j]];
+      } else {
+        for (std::int32_t j = 0; j < n_; ++j) out[j] = permutation[source[j]];
+      }
+    }
+    assert(out[inverse_[i]] == identity_);
+    if ((i + 1) % run == 0 || i + 1 == n_) {
+      const std::int32_t first = i / run * run;
+      emit({row(first), static_cast<std::size_t>(i + 1 - first) * n_});
+    }
+    // The last block takes the rows left over by the division.
+    const int block = std::min(i / rows_per_block, progress.blocks - 1);
+    if (block + 1 < progress.blocks ? (i + 1) % rows_per_block == 0 : i + 1 == n_) {
+      std::cout << progress.label << block << " finished.\n";
+    }
+  }
+  for (int b = std::min(n_, progress.blocks); b < progress.blocks; ++b) {
+    std::cout << progress.label << b << " finished.\n";  // more blocks than rows
+  }
+}
+
+}  // namespace vantrel

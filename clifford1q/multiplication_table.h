@@ -1,0 +1,104 @@
+// The multiplication table of an enumerated group, made without a matrix product
+// per entry and handed out row by row, so it is never held in memory whole.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+#include "clifford1q/group.h"
+
+namespace vantrel {
+
+// Progress lines: the rows are split into `blocks` runs, one line each.
+struct TableProgress {
+  const char* label;
+  int blocks;
+};
+
+// Entry i·n + j is the index of M_i·M_j.
+//
+// Everything follows from the permutations right_g (x to the index of M_x·G_g),
+// which the enumeration found while closing the group, and from the words: element
+// e with word w + [g] is M_p·G_g up to phase, p having word w (the identity when w
+// is empty). Hence
+//   - row i at e is right_g of row i at p (the "word walk": a whole row from i alone);
+//   - if M_i·G_h is M_a, then M_i is M_a·G_h⁻¹ and row i is row a permuted by the row
+//     of G_h⁻¹; if G_h·M_i is M_b, row i is the row of G_h⁻¹ applied to row b.
+// Rows are produced in index order; each comes from a recent row by one of the last
+// two rules where some gate links them, otherwise by the word walk. The inverse
+// table follows from the words too: M_e⁻¹ is G_g⁻¹·M_p⁻¹.
+class MultiplicationTable {
+ public:
+  // Checks every relation the rows are made from ("Bad generation." otherwise).
+  // Products are formed only for gates the enumeration did not multiply by.
+  template <int D, class Record>
+  MultiplicationTable(const GroupMap<D>& group, std::span<const Record> records,
+                      std::span<const Matrix<D>> gates);
+
+  std::int32_t size() const { return n_; }
+  // Entry i: the index of the inverse of element i.
+  const std::vector<std::int32_t>& inverse() const { return inverse_; }
+
+  // Prints "Generating table: " and the progress lines, and hands `emit` the table
+  // in order, a run of whole rows at a time.
+  void produce(TableProgress progress,
+               const std::function<void(std::span<const std::int32_t>)>& emit) const;
+
+ private:
+  struct Step {
+    std::int32_t element, parent, gate;  // parent -1: the row's own element
+  };
+  enum class From { kWords, kRight, kLeft };
+  struct Recipe {
+    From from;
+    std::int32_t source;       // an earlier row
+    std::int32_t permutation;  // the element G_h⁻¹, whose row permutes it
+  };
+
+  // The rest of the construction, on indices only.
+  void plan(std::vector<std::vector<std::int32_t>> steps_by_word);
+  void walk_words(std::int32_t i, std::int32_t* row) const;
+
+  std::int32_t n_ = 0, identity_ = 0, gates_ = 0;
+  std::vector<std::int32_t> right_;                         // right_[g·n + x]
+  std::vector<Step> steps_;                                 // by word length, so parents come first
+  std::map<std::int32_t, std::vector<std::int32_t>> rows_;  // of the gates and inverses
+  std::vector<Recipe> recipes_;
+  std::vector<std::int32_t> inverse_;
+};
+
+template <int D, class Record>
+MultiplicationTable::MultiplicationTable(const GroupMap<D>& group, std::span<const Record> records,
+                                         std::span<const Matrix<D>> gates)
+    : n_(static_cast<std::int32_t>(records.size())),
+      gates_(static_cast<std::int32_t>(gates.size())) {
+  identity_ = group.index_of(identity_matrix<D>());
+  if (identity_ == n_) throw std::runtime_error("Bad generation.");
+  right_.reserve(gates.size() * n_);
+  for (std::size_t g = 0; g < gates.size(); ++g) {
+    const auto known = group.right(g);
+    if (known.size() == static_cast<std::size_t>(n_)) {
+      right_.insert(right_.end(), known.begin(), known.end());
+      continue;
+    }
+    for (std::int32_t x = 0; x < n_; ++x) {
+      const Matrix<D> p = normalize_phase<D>(multiply<D>(records[x].arr, gates[g]));
+      const std::int32_t d = group.index_of(p);
+      if (!(d < n_ && approx_equal<D>(normalize_phase<D>(records[d].arr), p))) {
+        throw std::runtime_error("Bad generation.");
+      }
+      right_.push_back(d);
+    }
+  }
+  std::vector<std::vector<std::int32_t>> words;
+  for (const Record& rec : records) {
+    words.emplace_back(rec.buffer.begin(), rec.buffer.begin() + rec.size);
+  }
+  plan(std::move(words));
+}
+
+}  // namespace vantrel
