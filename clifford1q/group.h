@@ -28,6 +28,7 @@ template <int D>
 class GroupMap {
  public:
   using Key = Matrix<D>;
+  using Positions = std::unordered_map<Key, std::int32_t, MatrixHash<D>, MatrixEqual<D>>;
   struct Entry {
     Key key;
     Word word;
@@ -49,7 +50,15 @@ class GroupMap {
     if (code >= right_.size()) return {};
     return right_[code];
   }
-  void set_right(std::vector<std::vector<std::int32_t>> right) { right_ = std::move(right); }
+
+  // Takes over entries already in key order, each key's position in `positions`,
+  // and the right-multiplication permutations on those positions.
+  void assign_sorted(std::vector<Entry> entries, Positions positions,
+                     std::vector<std::vector<std::int32_t>> right) {
+    entries_ = std::move(entries);
+    positions_ = std::move(positions);
+    right_ = std::move(right);
+  }
 
   // Adds the entries whose keys are not yet present. Among equal keys the earliest
   // entry of `fresh` wins; an entry already present keeps its word. Indices move,
@@ -75,7 +84,7 @@ class GroupMap {
 
  private:
   std::vector<Entry> entries_;
-  std::unordered_map<Key, std::int32_t, MatrixHash<D>, MatrixEqual<D>> positions_;
+  Positions positions_;
   std::vector<std::vector<std::int32_t>> right_;
 };
 
@@ -101,7 +110,7 @@ GroupMap<D> enumerate_group(std::span<const Matrix<D>> gates, std::span<const st
 
   // The closure, in order of discovery, and product[c][x]: the element M_x·G_codes[c].
   std::vector<Key> keys;
-  std::unordered_map<Key, std::int32_t, MatrixHash<D>, MatrixEqual<D>> found;
+  typename GroupMap<D>::Positions found;
   const auto add = [&](const Key& key) {
     auto [it, inserted] = found.try_emplace(key, static_cast<std::int32_t>(keys.size()));
     if (inserted) keys.push_back(key);
@@ -166,8 +175,12 @@ GroupMap<D> enumerate_group(std::span<const Matrix<D>> gates, std::span<const st
     if (!words[r].empty()) entries.push_back({keys[order[r]], std::move(words[r])});
   }
   GroupMap<D> group;
-  group.insert(std::move(entries));
-  if (group.size() == keys.size()) group.set_right(std::move(next));  // ranks are indices
+  if (size < keys.size()) {  // the phases did not reach the whole closure
+    group.insert(std::move(entries));
+    return group;
+  }
+  for (auto& [key, id] : found) id = rank[id];  // ranks are now the indices
+  group.assign_sorted(std::move(entries), std::move(found), std::move(next));
   return group;
 }
 
