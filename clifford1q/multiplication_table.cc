@@ -50,8 +50,10 @@ void MultiplicationTable::plan(std::vector<std::vector<std::int32_t>> words) {
     if (at == first + n_) throw bad();
     inverse_gate[h] = static_cast<std::int32_t>(at - first);
     for (std::int32_t element : {gate[h], inverse_gate[h]}) {
-      auto [it, inserted] = rows_.try_emplace(element, n_);
-      if (inserted) walk_words(element, it->second.data());
+      if (rows_.contains(element)) continue;
+      std::vector<std::int32_t> row(n_);
+      walk_words(element, row.data());
+      rows_.emplace(element, std::vector<std::uint16_t>(row.begin(), row.end()));
     }
   }
 
@@ -96,7 +98,7 @@ void MultiplicationTable::produce(
       walk_words(i, out);
     } else {
       const std::int32_t* source = row(r.source);
-      const std::int32_t* permutation = rows_.at(r.permutation).data();
+      const std::uint16_t* permutation = rows_.at(r.permutation).data();
       if (r.from == From::kRight) {
         for (std::int32_t j = 0; j < n_; ++j) out[j] = source[permutation[j]];
       } else {

@@ -64,9 +64,10 @@ class MultiplicationTable {
   void walk_words(std::int32_t i, std::int32_t* row) const;
 
   std::int32_t n_ = 0, identity_ = 0, gates_ = 0;
-  std::vector<std::int32_t> right_;                         // right_[g·n + x]
-  std::vector<Step> steps_;                                 // by word length, so parents come first
-  std::map<std::int32_t, std::vector<std::int32_t>> rows_;  // of the gates and inverses
+  std::vector<std::int32_t> right_;  // right_[g·n + x]
+  std::vector<Step> steps_;          // by word length, so parents come first
+  // The rows of the gates and their inverses, in 16 bits to stay in cache.
+  std::map<std::int32_t, std::vector<std::uint16_t>> rows_;
   std::vector<Recipe> recipes_;
   std::vector<std::int32_t> inverse_;
 };
@@ -76,6 +77,7 @@ MultiplicationTable::MultiplicationTable(const GroupMap<D>& group, std::span<con
                                          std::span<const Matrix<D>> gates)
     : n_(static_cast<std::int32_t>(records.size())),
       gates_(static_cast<std::int32_t>(gates.size())) {
+  if (n_ > 65536) throw std::length_error("group too large for 16-bit permutations");
   identity_ = group.index_of(identity_matrix<D>());
   if (identity_ == n_) throw std::runtime_error("Bad generation.");
   right_.reserve(gates.size() * n_);
