@@ -22,15 +22,14 @@ inline constexpr double kHalfSqrt2 = 0.7071067811865475;
 // Replaces a real number lying strictly within kTolerance of 0, ±kHalfSqrt2, ±0.5
 // or ±1 by that exact value (zero as +0.0); anything else, NaN included, is kept.
 // The canonical values lie at least 0.2 apart, so at most one of them can match, and
-// |x ∓ c| is exactly ||x| - c|: testing the magnitude against 0, kHalfSqrt2, 0.5
-// and 1 is the same as testing x against all seven values.
+// |x ∓ c| is exactly ||x| - c|: testing the magnitude against the nearest of 0,
+// 0.5, kHalfSqrt2 and 1 is the same as testing x against all seven values.
 inline double canonical_part(double x) {
   const double a = std::abs(x);
   if (a < kTolerance) return 0.0;
-  for (double c : {kHalfSqrt2, 0.5, 1.0}) {
-    if (std::abs(a - c) < kTolerance) return std::copysign(c, x);
-  }
-  return x;
+  // Only the nearest of 0.5, kHalfSqrt2 and 1 can lie within kTolerance of a.
+  const double c = a < 0.6 ? 0.5 : a < 0.85 ? kHalfSqrt2 : 1.0;
+  return std::abs(a - c) < kTolerance ? std::copysign(c, x) : x;
 }
 
 // Snaps the real and the imaginary part of c independently.

@@ -75,8 +75,18 @@ Matrix<D> normalize_phase(const Matrix<D>& m) {
   while (k < D && negligible(m[k])) ++k;
   if (k == D) throw std::runtime_error("what matrix?");
   const Complex q(m[k].real(), -m[k].imag());  // conj(pivot)
-  const double s = 1.0 / std::hypot(q.real(), q.imag());
   Matrix<D> n;
+  if (q.imag() == 0) {
+    // A real pivot, the usual case: hypot(x, 0) is |x| exactly, and the terms with
+    // q.imag() can only change the sign of a zero, which canonicalize clears.
+    const double s = 1.0 / std::abs(q.real());
+    for (std::size_t j = 0; j < m.size(); ++j) {
+      n[j] = Complex(m[j].real() * q.real() * s, m[j].imag() * q.real() * s);
+      canonicalize(n[j]);
+    }
+    return n;
+  }
+  const double s = 1.0 / std::hypot(q.real(), q.imag());
   for (std::size_t j = 0; j < m.size(); ++j) {
     const Complex t = mul(m[j], q);
     n[j] = Complex(t.real() * s, t.imag() * s);
