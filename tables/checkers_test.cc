@@ -14,6 +14,9 @@ struct CheckerCase {
   Codes sequence, inverse;
   bool identity;
 };
+void PrintTo(const CheckerCase& c, std::ostream* os) {
+  *os << ::testing::PrintToString(c.sequence) << " then " << ::testing::PrintToString(c.inverse);
+}
 
 class Checker22 : public ::testing::TestWithParam<CheckerCase> {};
 

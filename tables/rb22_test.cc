@@ -44,6 +44,7 @@ struct Corruption {
   std::int32_t value;
   const char* message;
 };
+void PrintTo(const Corruption& c, std::ostream* os) { *os << c.message; }
 
 class RB22Corrupt : public RB22File, public ::testing::WithParamInterface<Corruption> {};
 
