@@ -41,13 +41,24 @@ def test_calls_from_several_threads(rb22):
     assert errors == []
 
 
-def test_long_sequence(rb22):
+def test_ten_million_elements(rb22):
     rng = random.Random(3)
-    sequence = [rng.randrange(24) for _ in range(10**6)]
-    full, inverse = rb22.get_full_sequence_and_inverse_sequence(sequence)
+    pattern = [rng.randrange(24) for _ in range(1000)]
+    full, inverse = rb22.get_full_sequence_and_inverse_sequence(pattern * 10**4)
     sizes = [rb22.get_generator_size(e) for e in range(24)]
-    assert len(full) == sum(sizes[e] for e in sequence)
+    assert len(full) == 10**4 * sum(sizes[e] for e in pattern)
     assert Vantrel.rb22_checker(full, inverse)
+
+
+def test_two_qubit_elements_outlive_their_object(rb44_path):
+    rb = Vantrel.RB44()
+    rb.load_from_file(str(rb44_path))
+    elements, inverse = rb.get_group_elements(), rb.get_inverse_table()
+    words = [e.buffer for e in elements[-2:]]
+    rb.load_from_file(str(rb44_path))
+    del rb
+    assert [e.buffer for e in elements[-2:]] == words == [[0, 13] + [-1] * 12, [0] + [-1] * 13]
+    assert len(inverse) == 11520 and elements[11518].arr[15] == -1
 
 
 def test_paths_that_are_not_utf8_or_links(tmp_path, monkeypatch, capfd):

@@ -1,7 +1,16 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the C++ core tests and the Python tests.
+# Builds everything and runs every test, the C++ core tests and the Python tests,
+# twice: in the release build, and in a build under AddressSanitizer and
+# UndefinedBehaviorSanitizer (build-asan/).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/tools/build.sh" >/dev/null
-cd "$root/build"
-ctest --output-on-failure "$@"
+eval "$("$root/tools/build.sh")"
+(cd "$root/build" && ctest --output-on-failure "$@")
+
+asan="$root/build-asan"
+if [ ! -f "$asan/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_SANITIZE=ON \
+    -DPython_EXECUTABLE="$VANTREL_PYTHON" -Dpybind11_DIR="$VANTREL_PYBIND11_DIR" >&2
+fi
+cmake --build "$asan" -j "$(nproc)" >&2
+(cd "$asan" && ctest --output-on-failure "$@")
