@@ -128,9 +128,25 @@ def test_rb44_checker_bad_codes(sequence, inverse):
         rb44_checker(sequence, inverse)
 
 
-def test_rb44_checker_arguments():
+@pytest.mark.parametrize("call", [
+    lambda: rb44_checker(sequence=[1], inv_sequence=[1]),
+    lambda: rb44_checker([2**31], []),
+    lambda: RB44().get_inverse(-2**31 - 1),
+    lambda: RB44().get_full_sequence_and_inverse_sequence([0, 2**40]),
+    lambda: RB44().load_from_file(None),
+])
+def test_arguments_that_do_not_convert(call):
     with pytest.raises(TypeError):
-        rb44_checker(sequence=[1], inv_sequence=[1])
+        call()
+
+
+def test_nul_in_paths(rb44_path, tmp_path, monkeypatch, capfd):
+    monkeypatch.chdir(tmp_path)
+    with pytest.raises(ValueError, match="NUL"):
+        RB44().load_from_file(str(rb44_path) + "\0")
+    with pytest.raises(ValueError, match="NUL"):
+        Vantrel.generate_table44("rb44.dat\0x")
+    assert capfd.readouterr().out == ""
 
 
 @pytest.mark.parametrize("call", [
