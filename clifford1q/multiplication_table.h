@@ -60,7 +60,7 @@ class MultiplicationTable {
   };
 
   // The rest of the construction, on indices only.
-  void plan(std::vector<std::vector<std::int32_t>> steps_by_word);
+  void plan(std::vector<std::vector<std::int32_t>> words);
   void walk_words(std::int32_t i, std::int32_t* row) const;
 
   std::int32_t n_ = 0, identity_ = 0, gates_ = 0;
