@@ -44,6 +44,8 @@ int generate_table(const std::string& path) {
     // Everything that can fail has been checked: the table is made as it is written.
     // A file that cannot be opened still sees the table made, and reported, first.
     OutputFile out(path);
+    const std::size_t n = records.size();
+    out.reserve(4 * (special.size() + n * n + n) + sizeof(Record) * n);
     out.write(std::as_bytes(std::span(special)));
     table.produce(Group::kProgress,
                   [&](std::span<const std::int32_t> rows) { out.write(std::as_bytes(rows)); });

@@ -1,8 +1,10 @@
 #include "tables/table_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -34,6 +36,11 @@ OutputFile::OutputFile(const std::string& path) {
 
 OutputFile::~OutputFile() {
   if (file_ != nullptr) std::fclose(file_);
+}
+
+void OutputFile::reserve(std::size_t size) {
+  if (file_ == nullptr || size == 0) return;
+  if (fallocate(fileno(file_), 0, 0, static_cast<off_t>(size)) != 0 && errno == ENOSPC) ok_ = false;
 }
 
 void OutputFile::write(std::span<const std::byte> bytes) {

@@ -56,6 +56,10 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   bool is_open() const { return file_ != nullptr; }
+  // Reserves the file's final size on the disk where the file system can, which
+  // saves allocating it piece by piece while writing; a disk too small for it
+  // counts as a failed write.
+  void reserve(std::size_t size);
   void write(std::span<const std::byte> bytes);
   WriteStatus close();
 
