@@ -36,7 +36,6 @@ class GroupMap {
 
   const std::vector<Entry>& entries() const { return entries_; }
   std::size_t size() const { return entries_.size(); }
-  bool contains(const Key& m) const { return positions_.contains(m); }
 
   // The element index of m, or size() when m is not a key.
   std::int32_t index_of(const Key& m) const {

@@ -1,13 +1,11 @@
-// The generation run shared by both groups: enumerate, build the multiplication and
-// inverse tables, write the table file and the readable listing, report on stdout.
+// The generation run shared by both groups: enumerate, make the multiplication and
+// inverse tables while writing the table file, write the readable listing, and
+// report on stdout.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <iostream>
-#include <map>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
