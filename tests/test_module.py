@@ -21,7 +21,7 @@ def test_registration_order_and_doc():
     assert Vantrel.__doc__ == "[Module Vantrel]"
     assert Vantrel.generate_table22.__doc__.endswith(
         "Generate Clifford-22 multiplication table and write to path\n")
-    assert "path: str = 'rb22.dat'" in Vantrel.generate_table22.__doc__
+    assert "path: os.PathLike | str | bytes = 'rb22.dat'" in Vantrel.generate_table22.__doc__
 
 
 MEMBERS = ["Generator_I22", "Generator_X", "Generator_Y", "Generator_SX", "Generator_SY",
