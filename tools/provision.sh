@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Make a CPython 3.14 (with headers and pytest) and pybind11 >= 3 available for
-# building Vantrel, then print on stdout, for `eval "$(tools/provision.sh)"`:
+# Make a CPython 3.14 (with headers, pytest, pip, scikit-build-core, NumPy, SciPy
+# and matplotlib) and pybind11 >= 3 available for building and installing Vantrel
+# and running its example, then print on stdout, for `eval "$(tools/provision.sh)"`:
 #   VANTREL_PYTHON=...        interpreter (use as -DPython_EXECUTABLE=...)
 #   VANTREL_PYBIND11_DIR=...  directory holding pybind11Config.cmake (-Dpybind11_DIR=...)
 # All progress and diagnostics go to stderr.
@@ -18,8 +19,13 @@ PREFIX=$CACHE/py314
 APTDIR=$CACHE/apt
 SUITES="testing unstable"
 # Packages unpacked into the prefix; apt adds their whole dependency closure.
-# Add more here (or in $VANTREL_EXTRA_PACKAGES), e.g. "python3-numpy python3-scipy".
-PACKAGES="python3.14 python3.14-dev pybind11-dev python3-pytest ${VANTREL_EXTRA_PACKAGES:-}"
+# pip and scikit-build-core install the module into environments, where mypy
+# checks that the installed stub is found; NumPy, SciPy and matplotlib run the RB
+# example. Add more in $VANTREL_EXTRA_PACKAGES.
+PACKAGES="python3.14 python3.14-dev pybind11-dev python3-pytest python3-pip
+  python3-scikit-build-core python3-mypy python3-numpy python3-scipy python3-matplotlib
+  ${VANTREL_EXTRA_PACKAGES:-}"
+PACKAGES=$(echo $PACKAGES)  # one line, single spaces
 # Host packages the build needs.
 SYSTEM_PACKAGES="cmake g++ libgtest-dev libbenchmark-dev patchelf"
 KEYRING=/usr/share/keyrings/debian-archive-keyring.gpg
@@ -43,12 +49,12 @@ if ((${#missing[@]})); then
 fi
 
 # --- checks for usable tools ---
-python_ok() {  # $1: interpreter. 3.14, Python.h present, pytest importable.
+python_ok() {  # $1: interpreter. 3.14, Python.h present, the Python packages importable.
   "$1" - >/dev/null 2>&1 <<'EOF'
 import os, sys, sysconfig
 assert sys.version_info[:2] == (3, 14)
 assert os.path.isfile(os.path.join(sysconfig.get_paths()["include"], "Python.h"))
-import pytest
+import pytest, pip, scikit_build_core, numpy, scipy.optimize
 EOF
 }
 pybind11_ok() {  # $1: directory. Holds pybind11Config.cmake of version >= 3.
@@ -67,7 +73,7 @@ prefix_pybind11_dir() {
 PY=""
 if [[ -n ${VANTREL_PYTHON:-} ]]; then
   python_ok "$VANTREL_PYTHON" ||
-    die "VANTREL_PYTHON=$VANTREL_PYTHON is not a Python 3.14 with Python.h and pytest"
+    die "VANTREL_PYTHON=$VANTREL_PYTHON is not a Python 3.14 with Python.h, pytest, pip, scikit-build-core, NumPy and SciPy"
   PY=$VANTREL_PYTHON
 elif command -v python3.14 >/dev/null && python_ok "$(command -v python3.14)"; then
   PY=$(command -v python3.14)
@@ -168,6 +174,17 @@ provision() {
   # Debian's python3.14/pyconfig.h only includes <$TRIPLET/python3.14/pyconfig.h>,
   # which needs <prefix>/usr/include on the include path: use the real one.
   cp -f "$new/usr/include/$TRIPLET/python3.14/pyconfig.h" "$new/usr/include/python3.14/pyconfig.h"
+  # Absolute symbolic links (matplotlib's fonts, for one) name host paths: point
+  # them into the prefix where the prefix has the target.
+  local link target
+  while IFS= read -r -d '' link; do
+    target=$(readlink "$link")
+    [[ $target == /* && -e $new$target ]] && ln -sfn "$PREFIX$target" "$link"
+  done < <(find "$new" -type l -print0)
+  # Debian's matplotlib names its data and configuration by absolute paths.
+  local mpl=$new/usr/lib/python3/dist-packages/matplotlib/__init__.py
+  [[ -f $mpl ]] && sed -i -e "s|'/usr/share/matplotlib/mpl-data'|'$PREFIX/usr/share/matplotlib/mpl-data'|" \
+    -e "s|'/etc/matplotlibrc'|'$PREFIX/etc/matplotlibrc'|" "$mpl"
   mkdir -p "$new/bin"
   ln -s ../usr/bin/python3.14 "$new/bin/python3.14"
   rm -rf "$PREFIX"
@@ -187,11 +204,12 @@ if [[ -z $PY || -z $PB ]]; then
     rm -f "$STAMP"
     provision
     python_ok "$PREFIX/usr/bin/python3.14" ||
-      die "provisioned $PREFIX/usr/bin/python3.14 lacks Python.h or pytest (or does not run)"
+      die "provisioned $PREFIX/usr/bin/python3.14 lacks Python.h or a Python package (or does not run)"
     # It must not see the host's (3.11) dist-packages, nor report host paths
     # (-I: ignore PYTHONPATH & co. of the caller for this check).
     "$PREFIX/usr/bin/python3.14" -I - "$PREFIX" <<'EOF' || die "provisioned python3.14 is not self-contained"
 import sys, sysconfig, ssl, sqlite3, ctypes, lzma, bz2, zlib, readline, decimal, uuid, pyexpat
+import matplotlib.pyplot
 prefix = sys.argv[1]
 assert sys.prefix.startswith(prefix), sys.prefix
 assert all(p.startswith(prefix) for p in sys.path), sys.path
