@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Installs Vantrel the way a user does, with pip into a new virtual environment,
+# offline: the build backend (scikit-build-core), pip and the rest come from the
+# interpreter's own site-packages (--system-site-packages). Then, from outside the
+# source tree, checks that the installed module is the one imported, that its stub
+# describes it and is what a type checker (mypy) sees, and that it generates, loads
+# and checks a table.
+# Usage: check_install.sh PYTHON PYBIND11_DIR VENV
+set -euo pipefail
+python=$1 pybind11_dir=$2 venv=$3
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+rm -rf "$venv"
+log=$venv.log
+VANTREL_PYTHON=$python VANTREL_PYBIND11_DIR=$pybind11_dir "$root/tools/install.sh" "$venv" \
+  >"$log" 2>&1 || { cat "$log"; exit 1; }
+tail -n 3 "$log"
+export PYTHONPATH=
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+"$venv/bin/python" - "$venv" >smoke.log <<'PY' || { cat smoke.log; exit 1; }
+import pathlib, sys, sysconfig
+import Vantrel
+
+site = pathlib.Path(sysconfig.get_paths()["platlib"])
+assert site.is_relative_to(sys.argv[1]), site
+assert pathlib.Path(Vantrel.__file__).parent == site, Vantrel.__file__
+for stub in ("Vantrel.pyi", "Vantrel-stubs/__init__.pyi"):
+    assert (site / stub).read_text() == pathlib.Path(Vantrel.__file__).with_name("Vantrel.pyi").read_text()
+assert Vantrel.generate_table22(pathlib.Path("rb22.dat")) == 0
+rb = Vantrel.RB22()
+assert rb.load_from_file(pathlib.Path("rb22.dat"))
+full, recovery = rb.get_full_sequence_and_inverse_sequence([5, 17, 23, 0])
+assert Vantrel.rb22_checker(full, recovery)
+print("installed:", Vantrel.__file__)
+PY
+tail -n 1 smoke.log
+"$venv/bin/python" -m pytest -q -p no:cacheprovider "$root/tests/test_stub.py"
+
+if "$venv/bin/python" -c "import mypy" 2>/dev/null; then
+  cat >typed.py <<'PY'
+import pathlib
+import Vantrel
+
+rb = Vantrel.RB44()
+rb.load_from_file(pathlib.Path("rb44.dat"))
+full, recovery = rb.get_full_sequence_and_inverse_sequence(range(10))
+matrix: list[complex] = rb.get_matrix(Vantrel.Generator_X)
+ok: bool = Vantrel.rb44_checker(full, recovery)
+PY
+  cat >misused.py <<'PY'
+import Vantrel
+
+Vantrel.RB22().get_inverse(index=1.5)
+PY
+  "$venv/bin/python" -m mypy --strict --no-incremental typed.py
+  if "$venv/bin/python" -m mypy --no-incremental misused.py >mypy.log; then
+    echo "mypy accepted a misuse of the stub's signatures"; exit 1
+  fi
+  grep -q 'Unexpected keyword argument "index"' mypy.log || { cat mypy.log; exit 1; }
+else
+  echo "mypy is not available: the type checker's view was not checked"
+fi
