@@ -32,21 +32,27 @@ SX = SQRT_HALF * np.array([[1, -1j], [-1j, 1]])  # exp(-i pi/4 X)
 SY = SQRT_HALF * np.array([[1, -1], [1, 1]], dtype=complex)  # exp(-i pi/4 Y)
 CZ = np.diag([1, 1, 1, -1]).astype(complex)
 
+SXDAG, SYDAG = SX.conj().T, SY.conj().T
+
 # Gate codes of the one-qubit words (Generator22Enum order) and their labels.
-GATES22 = [I2, X, Y, SX, SY, SX.conj().T, SY.conj().T]
+GATES22 = [I2, X, Y, SX, SY, SXDAG, SYDAG]
 NAMES22 = Vantrel.RB22().get_special_operations_str()
-# Two-qubit gate codes: "I", one-qubit gates on the first or second qubit, "CZ".
-_ONE_QUBIT44 = [("X", X), ("Y", Y), ("SX", SX), ("SXdag", SX.conj().T), ("SY", SY),
-                ("SYdag", SY.conj().T)]
-_CODES44 = [(1, "X", 0), (2, "X", 1), (3, "Y", 0), (4, "Y", 1), (5, "SX", 0), (6, "SXdag", 0),
-            (7, "SX", 1), (8, "SXdag", 1), (9, "SY", 0), (10, "SYdag", 0), (11, "SY", 1),
-            (12, "SYdag", 1)]
-GATES44 = [np.eye(4, dtype=complex)] + [None] * 12 + [CZ]
-NAMES44 = ["I"] + [None] * 12 + ["CZ"]
-for code, name, qubit in _CODES44:
-    one = dict(_ONE_QUBIT44)[name]
-    GATES44[code] = np.kron(one, I2) if qubit == 0 else np.kron(I2, one)
-    NAMES44[code] = f"{name}{qubit}"
+
+
+def first(g):
+    return np.kron(g, I2)
+
+
+def second(g):
+    return np.kron(I2, g)
+
+
+# Two-qubit gate codes 0 to 13; the digit in a label names the qubit.
+GATES44 = [np.eye(4, dtype=complex), first(X), second(X), first(Y), second(Y), first(SX),
+           first(SXDAG), second(SX), second(SXDAG), first(SY), first(SYDAG), second(SY),
+           second(SYDAG), CZ]
+NAMES44 = ["I", "X0", "X1", "Y0", "Y1", "SX0", "SXdag0", "SX1", "SXdag1", "SY0", "SYdag0", "SY1",
+           "SYdag1", "CZ"]
 
 
 @dataclasses.dataclass
