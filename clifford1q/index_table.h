@@ -1,20 +1,26 @@
 // Storage for multiplication tables, which reach half a gigabyte.
 #pragma once
 
-#include <sys/mman.h>
-
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <new>
 #include <utility>
 #include <vector>
 
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#define VANTREL_HAVE_MMAP 1
+#endif
+
 namespace vantrel {
 
-// Takes memory straight from the kernel, zeroed and mapped in one go (MAP_POPULATE):
-// elements are not value-initialised a second time, and filling a table, or reading
+// Hands out memory that is already zero, so elements are not value-initialised a
+// second time. Where the system has mmap the memory comes straight from the kernel;
+// on Linux it is also mapped in one go (MAP_POPULATE), so filling a table, or reading
 // one from a file, takes no page fault per page, which is most of the cost of
-// touching half a gigabyte.
+// touching half a gigabyte. Elsewhere (Windows) it comes from calloc, whose large
+// blocks are the system's zeroed pages too.
 template <class T>
 struct KernelAllocator {
   using value_type = T;
@@ -23,15 +29,32 @@ struct KernelAllocator {
   KernelAllocator(const KernelAllocator<U>&) {}
 
   T* allocate(std::size_t n) {
-    const std::size_t bytes = n * sizeof(T);
-    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+#ifdef VANTREL_HAVE_MMAP
+#ifdef MAP_ANONYMOUS
+    int flags = MAP_PRIVATE | MAP_ANONYMOUS;
+#else
+    int flags = MAP_PRIVATE | MAP_ANON;  // the older BSD name
+#endif
+#ifdef MAP_POPULATE
+    flags |= MAP_POPULATE;
+#endif
+    void* p = mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, flags, -1, 0);
     if (p == MAP_FAILED) throw std::bad_alloc();
+#else
+    void* p = std::calloc(n, sizeof(T));
+    if (p == nullptr) throw std::bad_alloc();
+#endif
     return static_cast<T*>(p);
   }
-  void deallocate(T* p, std::size_t n) { munmap(p, n * sizeof(T)); }
+  void deallocate(T* p, [[maybe_unused]] std::size_t n) {
+#ifdef VANTREL_HAVE_MMAP
+    munmap(p, n * sizeof(T));
+#else
+    std::free(p);
+#endif
+  }
 
-  // Default construction leaves the kernel's zeros in place.
+  // Default construction leaves the zeros in place.
   template <class U>
   void construct(U* p) {
     ::new (static_cast<void*>(p)) U;

@@ -4,7 +4,7 @@
 #include <cassert>
 #include <iostream>
 
-#include "tables/index_table.h"
+#include "clifford1q/index_table.h"
 
 namespace vantrel {
 namespace {

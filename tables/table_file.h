@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "tables/index_table.h"
+#include "clifford1q/index_table.h"
 
 namespace vantrel {
 
