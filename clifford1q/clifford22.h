@@ -23,7 +23,9 @@ struct Clifford22 {
   static constexpr TableProgress kProgress = {"i = ", kElements};  // one line per row
   static constexpr const char* kListingName = "readable_group22.txt";
 
-  static GroupMap22 enumerate() { return enumerate_group22(); }
+  static GroupMap22 enumerate(std::ostream& progress = std::cout) {
+    return enumerate_group22(progress);
+  }
   static std::span<const Matrix22> gates() { return normalized_generators22(); }
   // The special operations are the generators themselves, by code.
   static std::span<const Matrix22> special_keys() { return normalized_generators22(); }

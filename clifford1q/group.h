@@ -92,7 +92,8 @@ class GroupMap {
 // A pass multiplies every element, in key order, on the right by each gate of the
 // list in turn; products not yet in the map are added when the pass ends, with the
 // element's word plus the gate (the first product found wins). So an element gets a
-// word of least length under the phase order. Each pass prints "Group size = ".
+// word of least length under the phase order. Each pass prints "Group size = " to
+// `progress`.
 //
 // The passes only ask which element a product is, so the matrices are multiplied
 // once: the closure of the seeds under the gates is collected first, with the index
@@ -100,7 +101,8 @@ class GroupMap {
 // by key makes "key order" plain index order.
 template <int D>
 GroupMap<D> enumerate_group(std::span<const Matrix<D>> gates, std::span<const std::int32_t> seeds,
-                            std::span<const std::vector<std::int32_t>> phases) {
+                            std::span<const std::vector<std::int32_t>> phases,
+                            std::ostream& progress) {
   using Key = Matrix<D>;
   std::vector<std::int32_t> codes;  // every gate some phase multiplies by
   for (const auto& phase : phases) codes.insert(codes.end(), phase.begin(), phase.end());
@@ -164,7 +166,7 @@ GroupMap<D> enumerate_group(std::span<const Matrix<D>> gates, std::span<const st
       for (std::int32_t r = 0; r < n; ++r) {
         if (!fresh[r].empty()) words[r] = std::move(fresh[r]), ++size;
       }
-      std::cout << "Group size = " << size << "\n";
+      progress << "Group size = " << size << "\n";
     }
   }
 

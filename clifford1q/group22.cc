@@ -14,10 +14,10 @@ const std::vector<Matrix22>& normalized_generators22() {
   return kGates;
 }
 
-GroupMap22 enumerate_group22() {
+GroupMap22 enumerate_group22(std::ostream& progress) {
   static const std::int32_t kSeeds[] = {0, 1, 2, 3, 4, 5, 6};
   static const std::vector<std::int32_t> kPhases[] = {{1, 2, 3, 4, 5, 6}};
-  return enumerate_group<2>(normalized_generators22(), kSeeds, kPhases);
+  return enumerate_group<2>(normalized_generators22(), kSeeds, kPhases, progress);
 }
 
 std::vector<KeyValueClifford22> group_records22(const GroupMap22& group) {

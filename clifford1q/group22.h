@@ -28,7 +28,7 @@ const std::vector<Matrix22>& normalized_generators22();
 
 // The 24 elements, closed under right multiplication by codes 1..6 from the seven
 // generators; prints one "Group size = " line per pass (20, 24, 24).
-GroupMap22 enumerate_group22();
+GroupMap22 enumerate_group22(std::ostream& progress = std::cout);
 
 // Throws "more than 3" when a word does not fit.
 std::vector<KeyValueClifford22> group_records22(const GroupMap22& group);

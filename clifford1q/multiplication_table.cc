@@ -36,7 +36,9 @@ void MultiplicationTable::plan(std::vector<std::vector<std::int32_t>> words) {
     }
     if (right(g, parent < 0 ? identity_ : parent) != e) throw bad();
     steps_.push_back({e, parent, g});
+    checks_.push_back({parent < 0 ? identity_ : parent, g * n_});
   }
+  right16_.assign(right_.begin(), right_.end());
   std::stable_sort(steps_.begin(), steps_.end(), [&](const Step& a, const Step& b) {
     return words[a.element].size() < words[b.element].size();
   });
@@ -80,6 +82,27 @@ void MultiplicationTable::walk_words(std::int32_t i, std::int32_t* row) const {
   for (const Step& s : steps_) {
     row[s.element] = right_[s.gate * n_ + (s.parent < 0 ? i : row[s.parent])];
   }
+}
+
+std::int32_t MultiplicationTable::first_difference(std::int32_t i, const std::int32_t* row,
+                                                   std::int32_t* expected) const {
+  // Row i holds i at the identity and, at every other element, right_g of its own
+  // entry at the element's parent: these fix every entry from i alone, shortest
+  // words first. A wrong parent entry fails its own comparison; it is clamped only
+  // so that it cannot index outside right_. No branch, so the loop vectorises.
+  const auto last = static_cast<std::uint32_t>(n_ - 1);
+  std::uint32_t diff = static_cast<std::uint32_t>(row[identity_] ^ i);
+  for (std::int32_t e = 0; e < n_; ++e) {
+    const Check c = checks_[e];
+    const std::uint32_t x = std::min(static_cast<std::uint32_t>(row[c.parent]), last);
+    diff |= static_cast<std::uint32_t>(row[e]) ^ right16_[c.offset + x];
+  }
+  if (diff == 0) return n_;
+  std::vector<std::int32_t> truth(n_);
+  walk_words(i, truth.data());
+  const auto j = std::mismatch(truth.begin(), truth.end(), row).first - truth.begin();
+  *expected = truth[j];
+  return static_cast<std::int32_t>(j);
 }
 
 void MultiplicationTable::produce(

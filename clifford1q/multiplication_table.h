@@ -40,8 +40,17 @@ class MultiplicationTable {
                       std::span<const Matrix<D>> gates);
 
   std::int32_t size() const { return n_; }
+  std::int32_t identity() const { return identity_; }
   // Entry i: the index of the inverse of element i.
   const std::vector<std::int32_t>& inverse() const { return inverse_; }
+  // Entry g·n + x: the index of M_x·G_g, for every gate code g.
+  const std::vector<std::int32_t>& right() const { return right_; }
+
+  // The first column at which `row` (n entries) differs from row i, with the entry
+  // row i holds there in *expected, or n when it is row i. Costs one look-up in
+  // right() per entry when the rows are equal.
+  std::int32_t first_difference(std::int32_t i, const std::int32_t* row,
+                                std::int32_t* expected) const;
 
   // Prints "Generating table: " and the progress lines, and hands `emit` the table
   // in order, a run of whole rows at a time.
@@ -66,6 +75,14 @@ class MultiplicationTable {
   std::int32_t n_ = 0, identity_ = 0, gates_ = 0;
   std::vector<std::int32_t> right_;  // right_[g·n + x]
   std::vector<Step> steps_;          // by word length, so parents come first
+  // For comparing rows: by element, its parent (the identity for a one-code word,
+  // since row i holds i there) and g·n for its last gate g, and right_ in 16 bits,
+  // so that both stay in cache.
+  struct Check {
+    std::int32_t parent, offset;
+  };
+  std::vector<Check> checks_;
+  std::vector<std::uint16_t> right16_;
   // The rows of the gates and their inverses, in 16 bits to stay in cache.
   std::map<std::int32_t, std::vector<std::uint16_t>> rows_;
   std::vector<Recipe> recipes_;

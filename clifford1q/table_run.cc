@@ -14,19 +14,18 @@ std::string format_word(std::span<const std::int32_t> word) {
 }
 
 int write_listing(const char* name, std::span<const Word> words) {
-  std::FILE* f = std::fopen(name, "w");
+  OutputFile out(name, "w");
+  std::FILE* f = out.stream();
   if (f == nullptr) {
     std::cout << "File not found." << std::endl;
     return -1;
   }
-  bool ok = true;
   for (std::size_t i = 0; i < words.size(); ++i) {
-    ok =
-        ok && std::fprintf(f, "%5d : %s\n", static_cast<int>(i), format_word(words[i]).c_str()) > 0;
+    if (std::fprintf(f, "%5d : %s\n", static_cast<int>(i), format_word(words[i]).c_str()) < 0) {
+      out.fail();
+    }
   }
-  ok = std::fflush(f) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok) {
+  if (out.close() != WriteStatus::kOk) {
     std::cout << "Cannot write file: " << name << std::endl;
     return -1;
   }

@@ -11,25 +11,32 @@
 
 #include "clifford1q/group.h"
 #include "clifford1q/multiplication_table.h"
-#include "tables/table_file.h"
+#include "clifford1q/output_file.h"
 
 namespace vantrel {
 
 // "[c1, c2, ...]", "[]" for an empty word.
 std::string format_word(std::span<const std::int32_t> word);
 
-// Writes one "%5d : %s\n" line per word (its index and the word) to `name`. Prints
-// "File not found." when the file cannot be opened and "Cannot write file: " when
-// writing fails; returns 0 on success, -1 otherwise.
+// Writes one "%5d : %s\n" line per word (its index and the word) to `name`, which
+// appears complete or not at all. Prints "File not found." when the file cannot be
+// opened and "Cannot write file: " when writing fails; returns 0 on success, -1
+// otherwise.
 int write_listing(const char* name, std::span<const Word> words);
 
-// One group's run. `Group` supplies kDim, Record, kProgress, kListingName and
+// One group's run. `Group` supplies Record, kProgress, kListingName and
 // enumerate(), gates() (normalised, by code) and special_keys().
 // Returns 0 when the table file and the listing were written, -1 otherwise; throws
-// for a path with a NUL character before doing anything.
+// for a path with a NUL character before doing anything. A table path that names
+// the listing is refused before anything is written. Either file appears at its
+// name complete or not at all (see OutputFile).
 template <class Group>
 int generate_table(const std::string& path) {
   reject_nul(path);
+  if (same_file(path, Group::kListingName)) {
+    std::cout << "Generate Failed." << std::endl;
+    return -1;
+  }
   using Record = typename Group::Record;
   WriteStatus status;
   {
@@ -41,14 +48,13 @@ int generate_table(const std::string& path) {
 
     // Everything that can fail has been checked: the table is made as it is written.
     // A file that cannot be opened still sees the table made, and reported, first.
-    OutputFile out(path);
+    OutputFile out(path, "wb");
     const std::size_t n = records.size();
     out.reserve(4 * (special.size() + n * n + n) + sizeof(Record) * n);
-    out.write(std::as_bytes(std::span(special)));
-    table.produce(Group::kProgress,
-                  [&](std::span<const std::int32_t> rows) { out.write(std::as_bytes(rows)); });
-    out.write(std::as_bytes(std::span(table.inverse())));
-    out.write(std::as_bytes(std::span(records)));
+    out.write(std::span<const std::int32_t>(special));
+    table.produce(Group::kProgress, [&](std::span<const std::int32_t> rows) { out.write(rows); });
+    out.write(std::span<const std::int32_t>(table.inverse()));
+    out.write(std::span<const Record>(records));
     status = out.close();
   }
   switch (status) {

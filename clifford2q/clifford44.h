@@ -23,7 +23,9 @@ struct Clifford44 {
   static constexpr TableProgress kProgress = {"block_id = ", 288};  // 40 rows a line
   static constexpr const char* kListingName = "readable_group44.txt";
 
-  static GroupMap44 enumerate() { return enumerate_group44(); }
+  static GroupMap44 enumerate(std::ostream& progress = std::cout) {
+    return enumerate_group44(progress);
+  }
   static std::span<const Matrix44> gates() { return gate_matrices44(); }
   static std::vector<Matrix44> special_keys() { return {identity44(), cz44()}; }
 };

@@ -4,7 +4,7 @@
 
 namespace vantrel {
 
-GroupMap44 enumerate_group44() {
+GroupMap44 enumerate_group44(std::ostream& progress) {
   static const std::int32_t kSeeds[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
   // The one-qubit gates in the order tried: X⊗I, Y⊗I, I⊗X, I⊗Y, SX⊗I, SXdag⊗I,
   // SY⊗I, SYdag⊗I, I⊗SX, I⊗SXdag, I⊗SY, I⊗SYdag.
@@ -12,7 +12,7 @@ GroupMap44 enumerate_group44() {
   const std::vector<std::int32_t> cz = {13};
   const std::vector<std::int32_t> phases[] = {one_qubit, cz, one_qubit, cz,
                                               one_qubit, cz, one_qubit};
-  return enumerate_group<4>(gate_matrices44(), kSeeds, phases);
+  return enumerate_group<4>(gate_matrices44(), kSeeds, phases, progress);
 }
 
 std::vector<KeyValueClifford44> group_records44(const GroupMap44& group) {

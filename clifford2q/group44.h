@@ -27,7 +27,7 @@ using GroupMap44 = GroupMap<4>;
 
 // The 11520 elements: the seeds 0..12, then seven phases alternating the twelve
 // one-qubit gates and CZ. Prints the nineteen "Group size = " lines.
-GroupMap44 enumerate_group44();
+GroupMap44 enumerate_group44(std::ostream& progress = std::cout);
 
 // Throws "more than 14" when a word does not fit.
 std::vector<KeyValueClifford44> group_records44(const GroupMap44& group);

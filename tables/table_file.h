@@ -18,16 +18,29 @@
 // A record is the element's normalised matrix (column by column), its generator
 // word in W int32 slots (-1 from slot `size` on) and `size`; a two-qubit record
 // ends with four reserved zero bytes, ignored on reading.
+//
+// A file is loaded only if it is exactly what generation writes, the reserved bytes
+// apart: the reader enumerates the group again (without printing) and compares
+// every block with it. Blocks 1, 3 and 4 are compared entry by entry. Block 2 is
+// compared row by row through the words: entry (i, e) of a row must be right_g of
+// the row's entry at e's parent, where e's word is the parent's plus g (at i itself
+// for a one-code word), and right_g, the index of M_x·G_g, comes from the
+// enumeration's own products. These relations fix every entry of a row from i
+// alone, so a row that meets them all is the row generation writes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <cstring>
+#include <iostream>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "clifford1q/index_table.h"
+#include "clifford1q/multiplication_table.h"
+#include "clifford1q/output_file.h"
+#include "clifford1q/table_run.h"
 
 namespace vantrel {
 
@@ -37,72 +50,106 @@ struct TableFileData {
   IndexTable table;
   std::vector<std::int32_t> inverse_table;
   std::vector<Record> elements;
+  // Not from the file: right[g·N + x] is the index of M_x·G_g for every gate code g.
+  std::vector<std::uint16_t> right;
 };
 
-enum class WriteStatus { kOk, kOpenFailed, kWriteFailed };
-
-// Throws std::invalid_argument when path holds a NUL character, which the C library
-// would take as its end.
-void reject_nul(const std::string& path);
-
-// A file created or truncated ("wb") and written in order. close() reports
-// kOpenFailed when it could not be opened (writes then do nothing), and
-// kWriteFailed after any failed write or a failing flush or close.
-class OutputFile {
+// A table file opened for reading, after it was found to be a regular file of the
+// expected size; nothing large is allocated before. Opening never blocks.
+class InputFile {
  public:
-  explicit OutputFile(const std::string& path);
-  ~OutputFile();
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
+  // Throws "File not found." when path cannot be opened, and a runtime error naming
+  // the path when it is not a regular file or its size is not `size`.
+  InputFile(const std::string& path, std::size_t size);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
 
-  bool is_open() const { return file_ != nullptr; }
-  // Reserves the file's final size on the disk where the file system can, which
-  // saves allocating it piece by piece while writing; a disk too small for it
-  // counts as a failed write.
-  void reserve(std::size_t size);
-  void write(std::span<const std::byte> bytes);
-  WriteStatus close();
+  // Reads items at byte offset `offset`, turning them into the host's byte order.
+  template <class T>
+  void read(std::size_t offset, std::span<T> items) {
+    read_bytes(offset, std::as_writable_bytes(items));
+    file_byte_order(items);
+  }
+  // Throws "table file PATH is corrupt: WHAT".
+  [[noreturn]] void corrupt(const std::string& what) const;
+  // Throws unless `values` equal `expected`, quoting the first entry that does not:
+  // "WHAT entry K is V, outside 0..n-1" or "..., expected W". Entries are numbered
+  // from `first`.
+  void compare(const char* what, std::span<const std::int32_t> values,
+               std::span<const std::int32_t> expected, std::int32_t n,
+               std::size_t first = 0) const;
+  // Throws unless the word holds 1..W codes in 0..codes-1 and -1 in every other slot.
+  void check_word(std::size_t element, std::span<const std::int32_t> buffer, std::int32_t size,
+                  std::int32_t codes) const;
+  // Throws unless `matrix` equals `expected` bit for bit.
+  void compare_matrix(std::size_t element, std::span<const Complex> matrix,
+                      std::span<const Complex> expected) const;
 
  private:
-  std::FILE* file_;
-  bool ok_ = true;
+  void read_bytes(std::size_t offset, std::span<std::byte> bytes);
+
+  std::string path_;
+  int fd_ = -1;
 };
 
-// Reads path, which must be a regular file of exactly the blocks' total size, into
-// the blocks in order. Throws "File not found." when it cannot be opened, and a
-// runtime error naming both sizes when its size is wrong.
-void read_blocks(const std::string& path, std::span<const std::span<std::byte>> blocks);
-
-// Throws a runtime error quoting the first value of `values` outside 0..n-1.
-void check_indices(const std::string& path, const char* what, std::span<const std::int32_t> values,
-                   std::int32_t n);
-
-// Throws a runtime error unless the word holds 1..W codes in 0..codes-1, followed
-// by -1 in every remaining slot.
-void check_word(const std::string& path, std::size_t element, std::span<const std::int32_t> buffer,
-                std::int32_t size, std::int32_t codes);
-
-// Reads and validates a table file of the group `Group` (its kSpecials, kElements,
-// kGateCodes and Record): every index lies in 0..N-1 and every word is well formed,
-// so a query object never reads outside its arrays.
+// Reads a table file of the group `Group` (its kSpecials, kElements, kGateCodes,
+// Record, enumerate, gates and special_keys) and proves it is the table generation
+// writes; throws a runtime error naming the block and entry otherwise.
 template <class Group>
 TableFileData<typename Group::Record> read_table_file(const std::string& path) {
-  constexpr std::int32_t n = Group::kElements;
-  TableFileData<typename Group::Record> data{
-      std::vector<std::int32_t>(Group::kSpecials), IndexTable(std::size_t{n} * n),
-      std::vector<std::int32_t>(n), std::vector<typename Group::Record>(n)};
-  const std::span<std::byte> blocks[] = {std::as_writable_bytes(std::span(data.special_operations)),
-                                         std::as_writable_bytes(std::span(data.table)),
-                                         std::as_writable_bytes(std::span(data.inverse_table)),
-                                         std::as_writable_bytes(std::span(data.elements))};
-  read_blocks(path, blocks);
-  check_indices(path, "special operation", data.special_operations, n);
-  check_indices(path, "multiplication table", data.table, n);
-  check_indices(path, "inverse table", data.inverse_table, n);
-  for (std::size_t i = 0; i < data.elements.size(); ++i) {
-    const auto& rec = data.elements[i];
-    check_word(path, i, rec.buffer, rec.size, Group::kGateCodes);
+  using Record = typename Group::Record;
+  constexpr std::size_t n = Group::kElements, s = Group::kSpecials;
+  constexpr std::size_t table_at = 4 * s, inverse_at = table_at + 4 * n * n,
+                        records_at = inverse_at + 4 * n;
+  InputFile file(path, records_at + sizeof(Record) * n);
+
+  std::ostream quiet(nullptr);
+  const auto group = Group::enumerate(quiet);
+  const std::vector<Record> records = group_records<Record>(group);
+  const MultiplicationTable table(group, std::span<const Record>(records), Group::gates());
+
+  TableFileData<Record> data;
+  data.special_operations.resize(s);
+  file.read(0, std::span(data.special_operations));
+  std::vector<std::int32_t> special;
+  for (const auto& key : Group::special_keys()) special.push_back(group.index_of(key));
+  file.compare("special operation", data.special_operations, special, n);
+
+  data.elements.resize(n);
+  file.read(records_at, std::span(data.elements));
+  for (std::size_t i = 0; i < n; ++i) {
+    const Record &got = data.elements[i], &want = records[i];
+    file.check_word(i, got.buffer, got.size, Group::kGateCodes);
+    if (got.size != want.size || got.buffer != want.buffer) {
+      file.corrupt("element " + std::to_string(i) + " has word " +
+                   format_word({got.buffer.data(), static_cast<std::size_t>(got.size)}) +
+                   ", expected " +
+                   format_word({want.buffer.data(), static_cast<std::size_t>(want.size)}));
+    }
+    file.compare_matrix(i, got.arr, want.arr);
   }
+
+  data.inverse_table.resize(n);
+  file.read(inverse_at, std::span(data.inverse_table));
+  file.compare("inverse table", data.inverse_table, table.inverse(), n);
+
+  // A few rows at a time, each checked while it is still in the cache.
+  constexpr std::size_t kRows = 16;
+  data.table = IndexTable(n * n);
+  for (std::size_t first = 0; first < n; first += kRows) {
+    const std::size_t rows = std::min(kRows, n - first);
+    const std::span run(data.table.data() + first * n, rows * n);
+    file.read(table_at + 4 * first * n, run);
+    for (std::size_t i = first; i < first + rows; ++i) {
+      const std::int32_t* row = data.table.data() + i * n;
+      std::int32_t expected;
+      const auto j = static_cast<std::size_t>(
+          table.first_difference(static_cast<std::int32_t>(i), row, &expected));
+      if (j < n) file.compare("multiplication table", {row + j, 1}, {&expected, 1}, n, i * n + j);
+    }
+  }
+  data.right.assign(table.right().begin(), table.right().end());
   return data;
 }
 

@@ -1,0 +1,151 @@
+#include "clifford1q/output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace vantrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+#ifndef O_BINARY
+constexpr int O_BINARY = 0;
+#endif
+#ifndef O_TEXT
+constexpr int O_TEXT = 0;
+#endif
+#ifndef O_CLOEXEC
+constexpr int O_CLOEXEC = 0;
+#endif
+#ifndef O_NONBLOCK
+constexpr int O_NONBLOCK = 0;
+#endif
+
+// The path with its symbolic links followed, as far as they lead.
+fs::path follow_links(fs::path path) {
+  std::error_code ec;
+  for (int hops = 0; hops < 40 && fs::is_symlink(path, ec); ++hops) {
+    const fs::path to = fs::read_symlink(path, ec);
+    if (ec) break;
+    path = to.is_absolute() ? to : path.parent_path() / to;
+  }
+  return path;
+}
+
+// A new file beside `target`, created exclusively; -1 when none can be created.
+int create_beside(const fs::path& target, int flags, std::string* name) {
+  std::random_device entropy;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path candidate =
+        target.parent_path() /
+        ("." + target.filename().string() + "." + std::to_string(entropy()) + ".tmp");
+    const int fd = ::open(candidate.string().c_str(), flags | O_CREAT | O_EXCL, 0666);
+    if (fd >= 0 || errno != EEXIST) {
+      *name = candidate.string();
+      return fd;
+    }
+  }
+  return -1;
+}
+
+bool replace(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+  return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
+
+}  // namespace
+
+void reject_nul(const std::string& path) {
+  if (path.find('\0') != std::string::npos) {
+    throw std::invalid_argument("path contains a NUL character");
+  }
+}
+
+OutputFile::OutputFile(const std::string& path, const char* mode) {
+  reject_nul(path);
+  const bool text = mode[1] != 'b';
+  const int flags = O_WRONLY | O_CLOEXEC | (text ? O_TEXT : O_BINARY);
+  target_ = follow_links(path).string();
+  struct stat st;
+  const bool exists = ::stat(target_.c_str(), &st) == 0;
+  int fd;
+  if (exists && !S_ISREG(st.st_mode)) {
+    fd = ::open(target_.c_str(), flags | O_TRUNC | O_NONBLOCK);
+#if !defined(_WIN32)
+    if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+#endif
+  } else {
+    fd = create_beside(target_, flags, &temporary_);
+    if (fd < 0) temporary_.clear();
+#if !defined(_WIN32)
+    if (fd >= 0 && exists) ::fchmod(fd, st.st_mode & 07777);  // keep the old file's mode
+#endif
+  }
+  if (fd < 0) return;
+  file_ = ::fdopen(fd, mode);
+  if (file_ == nullptr) {
+    ::close(fd);
+    discard();
+  }
+}
+
+OutputFile::~OutputFile() { discard(); }
+
+void OutputFile::discard() {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+  if (!temporary_.empty()) std::remove(temporary_.c_str());
+  temporary_.clear();
+}
+
+void OutputFile::reserve([[maybe_unused]] std::size_t size) {
+#ifdef __linux__
+  if (file_ == nullptr || size == 0) return;
+  if (::fallocate(fileno(file_), 0, 0, static_cast<off_t>(size)) != 0 && errno == ENOSPC) {
+    ok_ = false;
+  }
+#endif
+}
+
+void OutputFile::write_bytes(std::span<const std::byte> bytes) {
+  if (file_ == nullptr || !ok_) return;
+  ok_ = std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+}
+
+WriteStatus OutputFile::close() {
+  if (file_ == nullptr) return WriteStatus::kOpenFailed;
+  ok_ = std::fflush(file_) == 0 && ok_;
+  ok_ = std::fclose(file_) == 0 && ok_;
+  file_ = nullptr;
+  if (ok_ && !temporary_.empty()) {
+    ok_ = replace(temporary_, target_);
+    if (ok_) temporary_.clear();
+  }
+  discard();
+  return ok_ ? WriteStatus::kOk : WriteStatus::kWriteFailed;
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  const fs::path x = follow_links(a), y = follow_links(b);
+  if (fs::exists(x, ec) && fs::exists(y, ec)) return fs::equivalent(x, y, ec);
+  return fs::weakly_canonical(fs::absolute(x, ec), ec) ==
+         fs::weakly_canonical(fs::absolute(y, ec), ec);
+}
+
+}  // namespace vantrel

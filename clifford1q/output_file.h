@@ -1,0 +1,94 @@
+// Files written by a generation run: the table file and the listing. A file appears
+// at its name complete or not at all.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vantrel {
+
+// Throws std::invalid_argument when path holds a NUL character, which the C library
+// would take as its end.
+void reject_nul(const std::string& path);
+
+// Table files are little-endian. Turns items between the host's byte order and the
+// file's, in place (the change is its own inverse); nothing to do on little-endian
+// hosts. A record is its complex entries (8-byte words) followed by int32 fields.
+inline void swap_bytes(std::span<std::byte> bytes, std::size_t width) {
+  for (std::size_t k = 0; k + width <= bytes.size(); k += width) {
+    for (std::size_t a = k, b = k + width - 1; a < b; ++a, --b) std::swap(bytes[a], bytes[b]);
+  }
+}
+template <class T>
+void file_byte_order(std::span<T> items) {
+  if constexpr (std::endian::native == std::endian::little) return;
+  for (T& item : items) {
+    const auto bytes = std::as_writable_bytes(std::span(&item, 1));
+    if constexpr (sizeof(T) == 4) {
+      swap_bytes(bytes, 4);
+    } else {
+      swap_bytes(bytes.first(sizeof item.arr), 8);
+      swap_bytes(bytes.subspan(sizeof item.arr), 4);
+    }
+  }
+}
+
+enum class WriteStatus { kOk, kOpenFailed, kWriteFailed };
+
+// A file created or replaced at `path`. A symbolic link is followed, and the file it
+// names is the one replaced. Where that is a regular file or nothing yet, the bytes
+// go to a new file in the same directory, which close() renames over the name once
+// it is complete; any failure before then, an exception included, leaves whatever
+// was at the name untouched and removes the new file. Anything else that exists at
+// the name (a device, a FIFO with a reader) is written in place; opening never
+// blocks, so a FIFO without a reader fails to open.
+class OutputFile {
+ public:
+  // `mode` is the C library's: "wb" for binary, "w" for text.
+  OutputFile(const std::string& path, const char* mode);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Null when the file could not be opened; writes then do nothing.
+  std::FILE* stream() const { return file_; }
+  // Reserves the file's final size on the disk where the file system can, which
+  // saves allocating it piece by piece; a disk too small counts as a failed write.
+  void reserve(std::size_t size);
+  // Writes the items in the file's byte order.
+  template <class T>
+  void write(std::span<const T> items) {
+    if constexpr (std::endian::native == std::endian::little) {
+      write_bytes(std::as_bytes(items));
+    } else {
+      std::vector<T> copy(items.begin(), items.end());
+      file_byte_order(std::span(copy));
+      write_bytes(std::as_bytes(std::span(copy)));
+    }
+  }
+  void write_bytes(std::span<const std::byte> bytes);
+  // Marks the file as failed, so that close() does not put it in place.
+  void fail() { ok_ = false; }
+  // kOpenFailed when it could not be opened, kWriteFailed after any failed write,
+  // flush, close or rename; kOk once the complete file stands at its name.
+  WriteStatus close();
+
+ private:
+  void discard();
+
+  std::FILE* file_ = nullptr;
+  std::string target_;     // the file replaced: the path with its links followed
+  std::string temporary_;  // empty when writing in place
+  bool ok_ = true;
+};
+
+// Whether two paths name the same file, or would once created: links followed,
+// compared as absolute paths, or by identity where both exist.
+bool same_file(const std::string& a, const std::string& b);
+
+}  // namespace vantrel
