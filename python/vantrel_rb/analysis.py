@@ -1,0 +1,214 @@
+"""Analysis: the decay fit, the interleaved gate error with its bound, gate counts, plots.
+
+Survival probabilities decay with the sequence length m as A·p^m + B. On d = 2^n
+dimensions the error per Clifford is r = (d-1)/d·(1-p). Interleaving a gate turns
+p into p_c; the gate's error is r_c = (d-1)/d·(1 - p_c/p), up to a systematic
+error bounded by E (Magesan et al., Phys. Rev. Lett. 109, 080505, 2012).
+"""
+
+import dataclasses
+
+import numpy as np
+from scipy.optimize import curve_fit
+
+__all__ = ["DecayFit", "InterleavedFit", "GateCounts", "fit_decay", "fit_interleaved",
+           "gates_per_clifford", "plot_decay"]
+
+
+def decay(m, a, p, b):
+    """The RB model A·p^m + B."""
+    return a * np.power(p, m) + b
+
+
+@dataclasses.dataclass(frozen=True, eq=False)
+class DecayFit:
+    """A fit of A·p^m + B: the parameters with their standard deviations and the data.
+
+    ``epc`` and ``epc_err`` are the error per Clifford (d-1)/d·(1-p) and its
+    standard deviation.
+    """
+
+    qubits: int
+    lengths: np.ndarray
+    survival: np.ndarray  # the mean survival per length
+    sigma: np.ndarray | None  # its standard error, when known
+    A: float
+    A_err: float
+    p: float
+    p_err: float
+    B: float
+    B_err: float
+
+    @property
+    def epc(self):
+        d = 2**self.qubits
+        return (d - 1) / d * (1 - self.p)
+
+    @property
+    def epc_err(self):
+        d = 2**self.qubits
+        return (d - 1) / d * self.p_err
+
+    def __call__(self, m):
+        """The fitted curve at lengths m."""
+        return decay(np.asarray(m, dtype=float), self.A, self.p, self.B)
+
+
+@dataclasses.dataclass(frozen=True, eq=False)
+class InterleavedFit:
+    """The interleaved gate's error ``gate_error`` (r_c), its standard deviation
+    ``gate_error_err`` and the systematic ``bound`` E, with both decay fits."""
+
+    gate_error: float
+    gate_error_err: float
+    bound: float
+    reference: DecayFit
+    interleaved: DecayFit
+
+
+@dataclasses.dataclass(frozen=True)
+class GateCounts:
+    """Mean numbers of gates (the identity code not counted) and of CZ per Clifford."""
+
+    gates: float
+    cz: float
+
+
+def fit_decay(lengths, survival, sigma=None, qubits=1):
+    """Fits A·p^m + B to survival probabilities.
+
+    Parameters
+    ----------
+    lengths : array_like
+        The sequence lengths m, at least three distinct ones.
+    survival : array_like
+        Either one survival probability per length, or an array of shape
+        ``(len(lengths), samples)`` (as `simulate` returns), whose means are
+        fitted with their standard errors as `sigma`.
+    sigma : array_like, optional
+        Standard deviations of the values fitted; taken as absolute.
+    qubits : int, optional
+        1 or 2: sets d = 2**qubits for the error per Clifford.
+
+    Returns
+    -------
+    DecayFit
+
+    Raises
+    ------
+    ValueError
+        For fewer than three lengths or a survival array of another shape.
+
+    Examples
+    --------
+    >>> m = np.array([1, 10, 50, 100])
+    >>> fit = fit_decay(m, 0.5 * 0.99**m + 0.5)
+    >>> round(fit.p, 6), round(fit.epc, 6)
+    (0.99, 0.005)
+    """
+    lengths = np.asarray(lengths, dtype=float)
+    survival = np.asarray(survival, dtype=float)
+    if len(np.unique(lengths)) < 3 or survival.shape[:1] != lengths.shape or survival.ndim > 2:
+        raise ValueError(f"need survival of shape ({len(lengths)},) or ({len(lengths)}, samples)"
+                         f" for at least three lengths, got {survival.shape}")
+    if survival.ndim == 2:
+        if sigma is None and survival.shape[1] > 1:
+            sem = survival.std(axis=1, ddof=1) / np.sqrt(survival.shape[1])
+            sigma = sem if np.all(sem > 0) else None
+        survival = survival.mean(axis=1)
+    sigma = None if sigma is None else np.asarray(sigma, dtype=float)
+    d = 2**qubits
+    b0 = 1 / d
+    ends = np.clip((survival[[0, -1]] - b0) / (1 - b0), 1e-3, 1)
+    span = max(lengths.max() - lengths.min(), 1)
+    p0 = float(np.clip((ends[1] / ends[0]) ** (1 / span), 0.5, 1 - 1e-6))
+    a0 = max((survival[0] - b0) / p0 ** lengths.min(), 1e-3)
+    params, covariance = curve_fit(decay, lengths, survival, p0=(a0, p0, b0), sigma=sigma,
+                                   absolute_sigma=sigma is not None, maxfev=20000)
+    errors = np.sqrt(np.abs(np.diag(covariance)))
+    return DecayFit(qubits, lengths, survival, sigma, *(float(x) for x in
+                                                        np.ravel([params, errors], "F")))
+
+
+def fit_interleaved(reference, interleaved):
+    """The interleaved gate's error from a reference fit and an interleaved fit.
+
+    Parameters
+    ----------
+    reference, interleaved : DecayFit
+        Fits of the standard and the interleaved experiment (decay p and p_c).
+
+    Returns
+    -------
+    InterleavedFit
+        r_c = (d-1)/d·(1 - p_c/p), its standard deviation from those of p and
+        p_c, and the bound E = min{(d-1)(|p - p_c/p| + 1 - p)/d,
+        2(d²-1)(1-p)/(p·d²) + 4·√(1-p)·√(d²-1)/p}.
+
+    Raises
+    ------
+    ValueError
+        When the two fits are of different numbers of qubits.
+
+    Examples
+    --------
+    >>> m = np.array([1, 10, 50, 100])
+    >>> ref, irb = fit_decay(m, 0.5 * 0.99**m + 0.5), fit_decay(m, 0.5 * 0.98**m + 0.5)
+    >>> result = fit_interleaved(ref, irb)
+    >>> round(result.gate_error, 6), round(result.bound, 4)
+    (0.005051, 0.0051)
+    """
+    if reference.qubits != interleaved.qubits:
+        raise ValueError(f"fits of {reference.qubits} and {interleaved.qubits} qubits do not pair")
+    d = 2**reference.qubits
+    p, pc = reference.p, interleaved.p
+    scale = (d - 1) / d
+    error = scale * np.hypot(interleaved.p_err / p, pc * reference.p_err / p**2)
+    bound = min(scale * (abs(p - pc / p) + 1 - p),
+                2 * (d**2 - 1) * (1 - p) / (p * d**2)
+                + 4 * np.sqrt(max(1 - p, 0)) * np.sqrt(d**2 - 1) / p)
+    return InterleavedFit(scale * (1 - pc / p), float(error), float(bound), reference,
+                          interleaved)
+
+
+def gates_per_clifford(group):
+    """Mean numbers of gates and of CZ in a uniformly random element's word.
+
+    Examples
+    --------
+    >>> gates_per_clifford(CliffordGroup(1, "rb22.dat"))
+    GateCounts(gates=1.8333333333333333, cz=0.0)
+    """
+    played = [[code for code in word if code != 0] for word in group.words]
+    cz = 13 if group.qubits == 2 else None
+    return GateCounts(float(np.mean([len(word) for word in played])),
+                      float(np.mean([word.count(cz) for word in played])))
+
+
+def plot_decay(*fits, labels=None, ax=None):
+    """Plots decay fits with their data; needs matplotlib.
+
+    Parameters
+    ----------
+    *fits : DecayFit
+    labels : sequence of str, optional
+        One per fit.
+    ax : matplotlib.axes.Axes, optional
+        Drawn on a new figure when not given.
+
+    Returns
+    -------
+    matplotlib.axes.Axes
+    """
+    import matplotlib.pyplot as plt
+
+    if ax is None:
+        ax = plt.figure(figsize=(5.5, 4)).add_subplot()
+    for fit, label in zip(fits, labels or [None] * len(fits)):
+        m = np.linspace(0, fit.lengths.max(), 200)
+        points = ax.errorbar(fit.lengths, fit.survival, yerr=fit.sigma, fmt="o", ms=4)
+        ax.plot(m, fit(m), color=points[0].get_color(),
+                label=f"{label + ': ' if label else ''}p = {fit.p:.5f} ± {fit.p_err:.5f}")
+    ax.set(xlabel="sequence length m (Cliffords)", ylabel="survival probability")
+    ax.legend()
+    return ax

@@ -1,0 +1,212 @@
+"""The Clifford group of one or two qubits, loaded from a table file, in circuit order.
+
+The module's words multiply left to right: ``get_matrix(i)`` is G0·G1·…·Gn. Played
+first gate first, the same word performs Gn·…·G1·G0. `CliffordGroup.unitary` is the
+played operation, and `CliffordGroup.index_of` finds the element whose word, played,
+performs a given operation. Mapping each element to the module index of its played
+operation reverses products (the played operation of a·b is that of b times that of
+a), so the module's recovery word of a list of elements is also the recovery of
+their words played one after the other.
+"""
+
+import hashlib
+import os
+import struct
+
+import numpy as np
+
+import Vantrel
+
+from .gates import catalogue, equal_up_to_phase
+
+__all__ = ["CliffordGroup"]
+
+_SPECIAL_COUNT = {1: 7, 2: 2}  # entries of the table file's first block
+
+
+def _keys(matrices):
+    """Hashable keys, equal for Clifford matrices that differ by a global phase.
+
+    The phase is fixed by the first entry of modulus above 0.1: Clifford entries
+    have modulus 0, 1/2, 1/√2 or 1, so the choice is stable under rounding noise.
+    """
+    flat = matrices.reshape(len(matrices), -1)
+    pivot = flat[np.arange(len(flat)), np.argmax(np.abs(flat) > 0.1, axis=1)]
+    flat = flat * (np.abs(pivot) / pivot)[:, None]
+    rounded = np.concatenate([np.round(flat.real, 6), np.round(flat.imag, 6)], axis=1) + 0.0
+    return [row.tobytes() for row in rounded]
+
+
+class CliffordGroup:
+    """The one- or two-qubit Clifford group of a table file, in circuit order.
+
+    Parameters
+    ----------
+    qubits : int
+        1 or 2.
+    table_path : str or os.PathLike
+        A table file written by ``Vantrel.generate_table22`` (one qubit) or
+        ``Vantrel.generate_table44`` (two qubits).
+
+    Attributes
+    ----------
+    qubits, dimension, order : int
+        Number of qubits, 2**qubits, number of elements (24 or 11520).
+    gates : tuple of Gate
+        The gate catalogue, in code order.
+    words : tuple of tuple of int
+        Each element's word, the gate codes in time order.
+    query : Vantrel.RB22 or Vantrel.RB44
+        The loaded query object of the module.
+    digest : str
+        SHA-256 of the table file without its multiplication table: the blocks
+        that fix every index and word.
+
+    Raises
+    ------
+    ValueError
+        For a number of qubits other than 1 or 2.
+    RuntimeError
+        When the module cannot load the file (missing, damaged, other size).
+
+    Examples
+    --------
+    >>> group = CliffordGroup(1, "rb22.dat")
+    >>> group.order, [gate.name for gate in group.word(group.index_of("X/2"))]
+    (24, ['X/2'])
+    """
+
+    def __init__(self, qubits, table_path):
+        self.gates = catalogue(qubits)
+        self.qubits, self.dimension = qubits, 2**qubits
+        self.path = os.fspath(table_path)
+        self.query = Vantrel.RB22() if qubits == 1 else Vantrel.RB44()
+        self.query.load_from_file(self.path)
+        self.order = self.query.N
+        self.checker = Vantrel.rb22_checker if qubits == 1 else Vantrel.rb44_checker
+        self.words = tuple(tuple(e.buffer[:e.size]) for e in self.query.get_group_elements())
+        self._word_gates = tuple(tuple(self.gates[c] for c in word) for word in self.words)
+        self._unitaries = self._played()
+        self._unitaries.setflags(write=False)
+        self._index = {key: i for i, key in enumerate(_keys(self._unitaries))}
+        self._by_name = {gate.name: gate for gate in self.gates}
+        self.digest = self._digest()
+
+    def __len__(self):
+        return self.order
+
+    def __repr__(self):
+        return f"CliffordGroup({self.qubits}, {self.path!r})"
+
+    def _played(self):
+        """Every element's played operation: its gates applied first to last."""
+        codes = np.zeros((self.order, max(map(len, self.words))), dtype=int)  # 0 pads: identity
+        for i, word in enumerate(self.words):
+            codes[i, :len(word)] = word
+        matrices = np.array([gate.matrix for gate in self.gates])
+        product = np.broadcast_to(np.eye(self.dimension, dtype=complex),
+                                  (self.order, self.dimension, self.dimension))
+        for column in codes.T:
+            product = matrices[column] @ product
+        return product
+
+    def _digest(self):
+        head = 4 * _SPECIAL_COUNT[self.qubits]
+        with open(self.path, "rb") as file:
+            data = file.read(head)
+            file.seek(head + 4 * self.order**2)
+            return hashlib.sha256(data + struct.pack("<q", self.order) + file.read()).hexdigest()
+
+    def _checked_index(self, index):
+        index = int(index)
+        if not 0 <= index < self.order:
+            raise IndexError(f"element index {index} is outside 0..{self.order - 1}")
+        return index
+
+    def unitary(self, index):
+        """The operation performed by playing element `index`'s word, first gate first.
+
+        Parameters
+        ----------
+        index : int
+            An element index, 0 to ``order - 1``.
+
+        Returns
+        -------
+        numpy.ndarray
+            The product of the word's gate matrices, last gate leftmost (a new
+            array; the catalogue's phases, not normalised).
+
+        Raises
+        ------
+        IndexError
+            For an index outside the group.
+
+        Examples
+        --------
+        >>> group = CliffordGroup(1, "rb22.dat")
+        >>> bool(np.allclose(group.unitary(group.index_of("Y")), [[0, -1j], [1j, 0]]))
+        True
+        """
+        return self._unitaries[self._checked_index(index)].copy()
+
+    def word(self, index):
+        """The gates of element `index`'s word, in time order (a tuple of `Gate`)."""
+        return self._word_gates[self._checked_index(index)]
+
+    def index_of(self, gate):
+        """The element whose word, played, performs `gate` up to a global phase.
+
+        Parameters
+        ----------
+        gate : str or array_like
+            A catalogue name (``"X/2"``, ``"CZ"``, ...) or a unitary matrix of
+            the group's size, as the operation on the state.
+
+        Returns
+        -------
+        int
+            The element index.
+
+        Raises
+        ------
+        ValueError
+            For an unknown name, a matrix of the wrong shape, a matrix that is
+            not unitary, or a unitary that is not a Clifford.
+
+        Examples
+        --------
+        >>> group = CliffordGroup(1, "rb22.dat")
+        >>> h = np.array([[1, 1], [1, -1]]) / np.sqrt(2)
+        >>> i = group.index_of(h)
+        >>> [gate.name for gate in group.word(i)]
+        ['X', '-Y/2']
+        >>> group.index_of(np.diag([1, np.exp(0.25j * np.pi)]))
+        Traceback (most recent call last):
+        ...
+        ValueError: the matrix is not a one-qubit Clifford
+        """
+        if isinstance(gate, str):
+            if gate not in self._by_name:
+                raise ValueError(f"no gate named {gate!r} in the catalogue: "
+                                 f"{', '.join(self._by_name)}")
+            gate = self._by_name[gate].matrix
+        matrix = np.asarray(gate, dtype=complex)
+        size = self.dimension
+        if matrix.shape != (size, size):
+            raise ValueError(f"expected a {size}x{size} matrix for {self.qubits} qubit(s),"
+                             f" got shape {matrix.shape}")
+        deviation = np.abs(matrix.conj().T @ matrix - np.eye(size)).max()
+        if not deviation < 1e-6:
+            raise ValueError(f"the matrix is not unitary (U†U differs from I by {deviation:.3g})")
+        index = self._index.get(_keys(matrix[None])[0])
+        if index is None or not equal_up_to_phase(self._unitaries[index], matrix, 1e-8):
+            raise ValueError(f"the matrix is not a {['one', 'two'][self.qubits - 1]}-qubit "
+                             "Clifford")
+        return index
+
+    def check(self, gates):
+        """Whether playing `gates` (catalogue gates, time order) performs the identity,
+        as the module's checker finds it."""
+        return self.checker([gate.code for gate in reversed(gates)], [])
+
