@@ -4,7 +4,7 @@
 # interpreter's own site-packages (--system-site-packages). Then, from outside the
 # source tree, checks that the installed module is the one imported, that its stub
 # describes it and is what a type checker (mypy) sees, and that it generates, loads
-# and checks a table.
+# and checks a table; and that the package vantrel_rb beside it draws an experiment.
 # Usage: check_install.sh PYTHON PYBIND11_DIR VENV
 set -euo pipefail
 python=$1 pybind11_dir=$2 venv=$3
@@ -34,6 +34,9 @@ rb = Vantrel.RB22()
 assert rb.load_from_file(pathlib.Path("rb22.dat"))
 full, recovery = rb.get_full_sequence_and_inverse_sequence([5, 17, 23, 0])
 assert Vantrel.rb22_checker(full, recovery)
+import vantrel_rb
+assert pathlib.Path(vantrel_rb.__file__).parent == site / "vantrel_rb", vantrel_rb.__file__
+assert vantrel_rb.standard_rb(vantrel_rb.CliffordGroup(1, "rb22.dat"), [1, 8], 2, seed=1)
 print("installed:", Vantrel.__file__)
 PY
 tail -n 1 smoke.log

@@ -1,0 +1,47 @@
+"""vantrel_rb analysis and simulation: fits find what was put in, and the examples run."""
+
+import doctest
+import importlib
+
+import numpy as np
+import pytest
+
+import vantrel_rb as rb
+
+LENGTHS = np.array([1, 2, 5, 10, 20, 50, 100, 200])
+
+
+@pytest.mark.parametrize("qubits, a, p, b", [(1, 0.5, 0.99, 0.5), (1, 0.45, 0.9, 0.52),
+                                             (2, 0.75, 0.97, 0.25), (2, 0.7, 0.995, 0.27)])
+def test_decay_fit_recovers_exact_decays(qubits, a, p, b):
+    exact = a * p**LENGTHS + b
+    for survival in (exact, np.stack([exact - 1e-4, exact + 1e-4], axis=1)):
+        fit = rb.fit_decay(LENGTHS, survival, qubits=qubits)
+        assert (fit.A, fit.p, fit.B) == pytest.approx((a, p, b), abs=1e-7)
+        assert fit.epc == pytest.approx((1 - 2.0**-qubits) * (1 - p))
+
+
+@pytest.mark.parametrize("qubits, gate, noise, extra, lengths", [
+    (1, "X/2", 0.004, 0.0, [1, 16, 48, 96, 160, 240]),
+    (1, "Y/2", 0.002, 0.01, [1, 16, 48, 96, 160, 240]),
+    (2, "CZ", 0.002, 0.02, [1, 4, 8, 16, 28, 40]),
+])
+def test_interleaved_fit_recovers_the_injected_error(rb22_path, rb44_path, qubits, gate, noise,
+                                                     extra, lengths):
+    group = rb.CliffordGroup(qubits, rb22_path if qubits == 1 else rb44_path)
+    reference, interleaved = rb.interleaved_rb(group, gate, lengths, 25, seed=11)
+    fits = [rb.fit_decay(e.lengths, rb.simulate(e, noise, extra, shots=1000, seed=5), qubits=qubits)
+            for e in (reference, interleaved)]
+    assert abs(fits[0].epc - rb.injected_epc(group, noise)) < 4 * fits[0].epc_err
+    result = rb.fit_interleaved(*fits)
+    injected = rb.injected_gate_error(interleaved, noise, extra)
+    assert abs(result.gate_error - injected) < min(result.bound, 3 * result.gate_error_err)
+
+
+@pytest.mark.parametrize("module", ["", ".gates", ".group", ".experiments", ".export",
+                                    ".analysis", ".simulation"])
+def test_examples_run(rb22_path, monkeypatch, module):
+    monkeypatch.chdir(rb22_path.parent)
+    found = doctest.testmod(importlib.import_module("vantrel_rb" + module),
+                            extraglobs={**vars(rb), "np": np}, optionflags=doctest.ELLIPSIS)
+    assert found.failed == 0 and found.attempted > 0
