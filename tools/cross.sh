@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Builds the core with other compilers and for other hosts, and checks that they
+# agree with this host's build byte for byte. Configurations (arguments choose some;
+# the default is all):
+#   clang   clang++ with libc++: the core and its C++ tests, which are run
+#   mingw   the MinGW-w64 cross compiler: the core and tools/cross/driver.cc for
+#           Windows; under wine, when it is installed, the driver's tables must be
+#           those of this host and its answers on this host's tables the same
+#   s390x   the s390x cross compiler (a big-endian host): the same checks as for
+#           mingw, with the driver run under qemu-s390x
+# A configuration whose tools are missing is reported as skipped (tools/provision.sh
+# --cross installs them). Builds go to build-cross/<name>/, configured once. Exits
+# non-zero when a configuration that could be tried failed.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=$root/build-cross
+configs=("$@")
+[ ${#configs[@]} -gt 0 ] || configs=(clang mingw s390x)
+jobs=$(nproc)
+
+generator=()
+if command -v ninja >/dev/null; then generator=(-G Ninja); fi
+have() { command -v "$1" >/dev/null; }
+
+# build DIR SOURCE CMAKE-ARGS...: configures once, then builds; output in DIR.log.
+build() {
+  local dir=$1 src=$2
+  shift 2
+  {
+    { [ -f "$dir/CMakeCache.txt" ] ||
+      cmake -S "$src" -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release "$@"; } &&
+      cmake --build "$dir" -j "$jobs"
+  } >"$dir.log" 2>&1 || { tail -n 30 "$dir.log"; return 1; }
+}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$out"
+
+# This host's tables and answers, made once, the reference for the others.
+reference() {
+  [ -f "$work/native/answers.txt" ] && return
+  build "$out/native" "$root/tools/cross" || return 1
+  mkdir -p "$work/native"
+  (cd "$work/native" && "$out/native/driver" generate >console.txt &&
+    "$out/native/driver" query . >answers.txt)
+}
+
+# compare NAME RUNNER...: runs the driver under RUNNER, in a directory of its own.
+# Windows writes its text files (listings, console) with CRLF line ends: they are
+# compared without the CRs. The table files are compared as they are.
+compare() {
+  local name=$1
+  shift
+  local dir=$work/$name
+  reference || return 1
+  mkdir -p "$dir"
+  # (wine says on stderr how it sets up its prefix: kept in errors.txt)
+  (cd "$dir" && "$@" generate >console.txt 2>errors.txt) ||
+    { cat "$dir/errors.txt"; echo "$name: the driver failed to generate"; return 1; }
+  local f status=0
+  for f in rb22.dat rb44.dat; do
+    cmp "$work/native/$f" "$dir/$f" || status=1
+  done
+  for f in readable_group22.txt readable_group44.txt; do
+    tr -d '\r' <"$dir/$f" | cmp "$work/native/$f" - || status=1
+  done
+  (cd "$dir" && "$@" query "$work/native" >answers.txt 2>errors.txt) ||
+    { cat "$dir/errors.txt"; echo "$name: the driver failed to load this host's tables"; return 1; }
+  tr -d '\r' <"$dir/answers.txt" | cmp "$work/native/answers.txt" - || status=1
+  [ $status -eq 0 ] && echo "$name: tables and listings identical to this host's, same answers on its tables"
+  return $status
+}
+
+run_clang() {
+  have clang++ && [ -n "$(find /usr/lib/llvm-*/lib -name 'libc++.so' 2>/dev/null)" ] ||
+    { echo "clang: skipped (clang++ or libc++ missing)"; return 0; }
+  [ -d /usr/src/googletest ] || { echo "clang: skipped (no GoogleTest sources)"; return 0; }
+  local flags="-stdlib=libc++"
+  # The system's GoogleTest is built against libstdc++: build one against libc++.
+  build "$out/clang-gtest" /usr/src/googletest -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_CXX_FLAGS="$flags" -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON \
+    -DCMAKE_INSTALL_PREFIX="$out/clang-gtest/prefix" || return 1
+  cmake --install "$out/clang-gtest" >>"$out/clang-gtest.log" 2>&1 || return 1
+  build "$out/clang" "$root" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS="$flags" \
+    -DVANTREL_PYTHON=OFF -DCMAKE_PREFIX_PATH="$out/clang-gtest/prefix" || return 1
+  (cd "$work" && "$out/clang/vantrel_tests" >"$out/clang-tests.log" 2>&1) ||
+    { tail -n 30 "$out/clang-tests.log"; return 1; }
+  echo "clang: libc++ build, $(grep -o '[0-9]* tests* from [0-9]* test suites* ran' "$out/clang-tests.log"), all passed"
+}
+
+run_mingw() {
+  have x86_64-w64-mingw32-g++ || { echo "mingw: skipped (x86_64-w64-mingw32-g++ missing)"; return 0; }
+  # Linked statically, so the program runs without the compiler's DLLs beside it.
+  build "$out/mingw" "$root/tools/cross" -DCMAKE_SYSTEM_NAME=Windows \
+    -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++ -DCMAKE_EXE_LINKER_FLAGS=-static || return 1
+  have wine || { echo "mingw: core and driver built for Windows; not run (wine missing)"; return 0; }
+  export WINEPREFIX=$out/wine-prefix WINEDEBUG=-all
+  compare mingw wine "$out/mingw/driver.exe"
+}
+
+run_s390x() {
+  have s390x-linux-gnu-g++ || { echo "s390x: skipped (s390x-linux-gnu-g++ missing)"; return 0; }
+  have qemu-s390x || { echo "s390x: skipped (qemu-s390x missing)"; return 0; }
+  build "$out/s390x" "$root/tools/cross" -DCMAKE_SYSTEM_NAME=Linux -DCMAKE_SYSTEM_PROCESSOR=s390x \
+    -DCMAKE_CXX_COMPILER=s390x-linux-gnu-g++ -DCMAKE_EXE_LINKER_FLAGS=-static || return 1
+  compare s390x qemu-s390x "$out/s390x/driver"
+}
+
+status=0
+for config in "${configs[@]}"; do
+  case $config in
+    clang | mingw | s390x) "run_$config" || { echo "$config: FAILED"; status=1; } ;;
+    *) echo "unknown configuration: $config (clang, mingw or s390x)" >&2; exit 2 ;;
+  esac
+done
+exit $status
