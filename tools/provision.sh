@@ -7,11 +7,22 @@
 # All progress and diagnostics go to stderr.
 #
 # Already-present tools win: $VANTREL_PYTHON / $VANTREL_PYBIND11_DIR, or a
-# suitable python3.14 on PATH / a system pybind11 >= 3. Otherwise both are
-# unpacked from Debian's testing (or unstable) suite, fetched from the same
-# archive the system's apt uses, into ${VANTREL_CACHE:-~/.cache/vantrel}/py314.
-# Those packages need a newer glibc than the host's, so the prefix carries its
-# own libc and the interpreter is patched (patchelf) to use it.
+# suitable python3.14 on PATH / a system pybind11 >= 3; one line says why a
+# python3.14 on PATH is passed over. Otherwise both are unpacked from Debian's
+# testing (or unstable) suite, fetched from the same archive the system's apt uses,
+# into ${VANTREL_CACHE:-~/.cache/vantrel}/py314, and the exact versions unpacked are
+# recorded there. Those packages need a newer glibc than the host's, so the prefix
+# carries its own libc and the interpreter is patched (patchelf) to use it. Its
+# `python3.14 -m venv` works offline (ensurepip takes the prefix's pip wheel).
+#
+# Host packages (compiler, CMake, GoogleTest) are installed with apt when missing;
+# with both VANTREL_PYTHON and VANTREL_PYBIND11_DIR given, or without apt, nothing
+# is installed and missing tools are only named.
+#
+# Options:
+#   --cross     also install what tools/cross.sh uses (clang and libc++, the
+#               MinGW-w64 and s390x cross compilers, qemu-user, wine)
+#   --versions  print the packages unpacked into the cache, with their versions
 set -euo pipefail
 
 CACHE=${VANTREL_CACHE:-$HOME/.cache/vantrel}
@@ -22,12 +33,14 @@ SUITES="testing unstable"
 # pip and scikit-build-core install the module into environments, where mypy
 # checks that the installed stub is found; NumPy, SciPy and matplotlib run the RB
 # example. Add more in $VANTREL_EXTRA_PACKAGES.
-PACKAGES="python3.14 python3.14-dev pybind11-dev python3-pytest python3-pip
+PACKAGES="python3.14 python3.14-dev python3.14-venv pybind11-dev python3-pytest python3-pip
   python3-scikit-build-core python3-mypy python3-numpy python3-scipy python3-matplotlib
   ${VANTREL_EXTRA_PACKAGES:-}"
 PACKAGES=$(echo $PACKAGES)  # one line, single spaces
-# Host packages the build needs.
-SYSTEM_PACKAGES="cmake g++ libgtest-dev libbenchmark-dev patchelf"
+# Host packages the build needs, and those of tools/cross.sh.
+SYSTEM_PACKAGES="cmake g++ libgtest-dev"
+CROSS_PACKAGES="clang libc++-dev libc++abi-dev g++-mingw-w64-x86-64 g++-s390x-linux-gnu
+  qemu-user wine wine64"
 KEYRING=/usr/share/keyrings/debian-archive-keyring.gpg
 ARCH=amd64 TRIPLET=x86_64-linux-gnu
 
@@ -36,32 +49,37 @@ die() { echo "provision: error: $*" >&2; exit 1; }
 
 as_root() { if [[ $EUID -eq 0 ]]; then "$@"; else sudo "$@"; fi; }
 
-# --- host packages: dpkg-query first, so the usual case needs no network ---
-missing=()
-for p in $SYSTEM_PACKAGES; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q ' installed$' || missing+=("$p")
+cross=""
+for arg in "$@"; do
+  case $arg in
+    --cross) cross=1 ;;
+    --versions)
+      cat "$PREFIX/.versions" 2>/dev/null || die "no package versions recorded in $PREFIX"
+      exit 0 ;;
+    *) die "unknown option $arg (--cross, --versions)" ;;
+  esac
 done
-if ((${#missing[@]})); then
-  log "installing host packages: ${missing[*]}"
-  as_root apt-get update >&2 || die "apt-get update failed"
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
-    "${missing[@]}" >&2 || die "could not install: ${missing[*]}"
-fi
 
 # --- checks for usable tools ---
-python_ok() {  # $1: interpreter. 3.14, Python.h present, the Python packages importable.
-  "$1" - >/dev/null 2>&1 <<'EOF'
-import os, sys, sysconfig
-assert sys.version_info[:2] == (3, 14)
-assert os.path.isfile(os.path.join(sysconfig.get_paths()["include"], "Python.h"))
-import pytest, pip, scikit_build_core, numpy, scipy.optimize
+python_why_not() {  # $1: interpreter. Prints why it cannot build and test Vantrel, if so.
+  "$1" - 2>/dev/null <<'EOF' || echo "does not run"
+import importlib.util, os, sys, sysconfig
+if sys.version_info[:2] != (3, 14):
+    sys.exit(print("is Python %d.%d" % sys.version_info[:2]))
+if not os.path.isfile(os.path.join(sysconfig.get_paths()["include"], "Python.h")):
+    sys.exit(print("has no Python.h"))
+missing = [m for m in ("pytest", "pip", "scikit_build_core", "numpy", "scipy")
+           if importlib.util.find_spec(m) is None]
+if missing:
+    print("cannot import " + ", ".join(missing))
 EOF
 }
+python_ok() { [[ -z $(python_why_not "$1") ]]; }
 pybind11_ok() {  # $1: directory. Holds pybind11Config.cmake of version >= 3.
   local v
   [[ -f $1/pybind11Config.cmake ]] || return 1
   v=$(sed -n 's/^set(PACKAGE_VERSION "\(.*\)")/\1/p' "$1/pybind11ConfigVersion.cmake" 2>/dev/null || true)
-  [[ -n $v ]] && dpkg --compare-versions "$v" ge 3
+  [[ $v =~ ^[0-9]+ ]] && ((BASH_REMATCH[0] >= 3))
 }
 prefix_pybind11_dir() {
   local d
@@ -72,11 +90,17 @@ prefix_pybind11_dir() {
 
 PY=""
 if [[ -n ${VANTREL_PYTHON:-} ]]; then
-  python_ok "$VANTREL_PYTHON" ||
-    die "VANTREL_PYTHON=$VANTREL_PYTHON is not a Python 3.14 with Python.h, pytest, pip, scikit-build-core, NumPy and SciPy"
+  why=$(python_why_not "$VANTREL_PYTHON")
+  [[ -z $why ]] ||
+    die "VANTREL_PYTHON=$VANTREL_PYTHON $why (needed: 3.14 with Python.h, pytest, pip, scikit-build-core, NumPy, SciPy)"
   PY=$VANTREL_PYTHON
-elif command -v python3.14 >/dev/null && python_ok "$(command -v python3.14)"; then
-  PY=$(command -v python3.14)
+elif command -v python3.14 >/dev/null; then
+  why=$(python_why_not "$(command -v python3.14)")
+  if [[ -z $why ]]; then
+    PY=$(command -v python3.14)
+  else
+    log "passing over $(command -v python3.14): it $why; using the one in $PREFIX"
+  fi
 fi
 
 PB=""
@@ -88,6 +112,27 @@ else
   for d in /usr/{lib,share}/cmake/pybind11 /usr/local/{lib,share}/cmake/pybind11; do
     pybind11_ok "$d" && { PB=$d; break; }
   done
+fi
+
+# --- host packages: dpkg-query first, so the usual case needs no network ---
+wanted=$SYSTEM_PACKAGES
+[[ -n $PY && -n $PB ]] || wanted+=" patchelf"
+[[ -z $cross ]] || wanted+=" $CROSS_PACKAGES"
+missing=()
+if [[ -n ${VANTREL_PYTHON:-} && -n ${VANTREL_PYBIND11_DIR:-} ]] || ! command -v apt-get >/dev/null; then
+  # The user's own toolchain, or no apt to install with: only say what is missing.
+  for t in cmake c++; do command -v "$t" >/dev/null || missing+=("$t"); done
+  ((${#missing[@]} == 0)) || log "installing no packages; missing here: ${missing[*]}"
+else
+  for p in $wanted; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q ' installed$' || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    log "installing host packages: ${missing[*]}"
+    as_root apt-get update >&2 || die "apt-get update failed"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+      "${missing[@]}" >&2 || die "could not install: ${missing[*]}"
+  fi
 fi
 
 # --- private prefix, unpacked from the newer Debian suite ---
@@ -160,7 +205,12 @@ provision() {
   # Unpack to a scratch dir; paths patched in are those of the final $PREFIX.
   local new=$PREFIX.new
   rm -rf "$new"
-  for src in "$APTDIR"/debs/*.deb; do dpkg-deb -x "$src" "$new"; done
+  mkdir -p "$new"
+  echo "# Debian suite '$found'" >"$new/.versions"
+  for src in "$APTDIR"/debs/*.deb; do
+    dpkg-deb -x "$src" "$new"
+    dpkg-deb --show --showformat='${Package} ${Version}\n' "$src"
+  done | sort >>"$new/.versions"
   local ld
   for ld in usr/lib64 lib64 usr/lib/$TRIPLET lib/$TRIPLET; do
     [[ -e $new/$ld/ld-linux-x86-64.so.2 ]] && break
@@ -185,10 +235,17 @@ provision() {
   local mpl=$new/usr/lib/python3/dist-packages/matplotlib/__init__.py
   [[ -f $mpl ]] && sed -i -e "s|'/usr/share/matplotlib/mpl-data'|'$PREFIX/usr/share/matplotlib/mpl-data'|" \
     -e "s|'/etc/matplotlibrc'|'$PREFIX/etc/matplotlibrc'|" "$mpl"
+  # ensurepip, and so venv, takes pip's wheel from the directory the build names.
+  sed -i "s|'WHEEL_PKG_DIR': '/usr/share/python-wheels/'|'WHEEL_PKG_DIR': '$PREFIX/usr/share/python-wheels/'|" \
+    "$new"/usr/lib/python3.14/_sysconfigdata_*.py
   mkdir -p "$new/bin"
   ln -s ../usr/bin/python3.14 "$new/bin/python3.14"
-  rm -rf "$PREFIX"
+  # Renamed before it is removed: a build still running from the old prefix finds
+  # the new one, of the same files, at the same paths.
+  rm -rf "$PREFIX.old"
+  [[ ! -e $PREFIX ]] || mv "$PREFIX" "$PREFIX.old"
   mv "$new" "$PREFIX"
+  rm -rf "$PREFIX.old"
   rm -f "$APTDIR"/debs/*.deb
 }
 
@@ -209,14 +266,15 @@ if [[ -z $PY || -z $PB ]]; then
     # (-I: ignore PYTHONPATH & co. of the caller for this check).
     "$PREFIX/usr/bin/python3.14" -I - "$PREFIX" <<'EOF' || die "provisioned python3.14 is not self-contained"
 import sys, sysconfig, ssl, sqlite3, ctypes, lzma, bz2, zlib, readline, decimal, uuid, pyexpat
-import matplotlib.pyplot
+import ensurepip, matplotlib.pyplot
 prefix = sys.argv[1]
+assert ensurepip.version(), "ensurepip finds no pip wheel"
 assert sys.prefix.startswith(prefix), sys.prefix
 assert all(p.startswith(prefix) for p in sys.path), sys.path
 assert sysconfig.get_paths()["include"].startswith(prefix), sysconfig.get_paths()
 EOF
     echo "$PACKAGES" >"$STAMP"
-    log "provisioned $PREFIX"
+    log "provisioned $PREFIX: $(grep -vc '^#' "$PREFIX/.versions") packages (tools/provision.sh --versions)"
   fi
   [[ -n $PY ]] || PY=$PREFIX/usr/bin/python3.14
   [[ -n $PB ]] || PB=$(prefix_pybind11_dir)
