@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Installs Vantrel the way a user does, with pip into a new virtual environment,
-# offline: the build backend (scikit-build-core), pip and the rest come from the
-# interpreter's own site-packages (--system-site-packages). Then, from outside the
-# source tree, checks that the installed module is the one imported, that its stub
-# describes it and is what a type checker (mypy) sees, and that it generates, loads
-# and checks a table; and that the package vantrel_rb beside it draws an experiment.
+# Installs Vantrel the ways a user and a packager do, offline, into new virtual
+# environments whose build backend (scikit-build-core), pip and the rest come from
+# the interpreter's own site-packages (--system-site-packages):
+#   - pip install --no-build-isolation (tools/install.sh) into VENV;
+#   - cmake --install into VENV-cmake, with the core library and its CMake package
+#     under VENV.prefix, which a project of its own then finds (tools/cross, built
+#     with find_package(Vantrel)).
+# Then, from outside the source tree, checks for both that the installed module is
+# the one imported, that it generates, loads and checks a table, and that the
+# package vantrel_rb beside it draws an experiment; and for pip's install that the
+# stub describes the module and is what a type checker (mypy) sees.
 # Usage: check_install.sh PYTHON PYBIND11_DIR VENV
 set -euo pipefail
 python=$1 pybind11_dir=$2 venv=$3
@@ -17,10 +22,28 @@ VANTREL_PYTHON=$python VANTREL_PYBIND11_DIR=$pybind11_dir "$root/tools/install.s
 tail -n 3 "$log"
 export PYTHONPATH=
 
+cmake_venv=$venv-cmake build=$venv.build prefix=$venv.prefix consumer=$venv.consumer
+rm -rf "$cmake_venv" "$build" "$prefix" "$consumer"
+"$python" -m venv --system-site-packages --without-pip "$cmake_venv"
+log=$venv-cmake.log
+{
+  cmake -S "$root" -B "$build" -DVANTREL_TESTS=OFF -DPython_EXECUTABLE="$cmake_venv/bin/python" &&
+    cmake --build "$build" -j "$(nproc)" &&
+    cmake --install "$build" --prefix "$prefix" &&
+    cmake -S "$root/tools/cross" -B "$consumer" -DVANTREL_FROM_PACKAGE=ON -DCMAKE_PREFIX_PATH="$prefix" &&
+    cmake --build "$consumer"
+} >"$log" 2>&1 || { tail -n 40 "$log"; exit 1; }
+echo "cmake --install: the core and its CMake package in $prefix, the module in $cmake_venv"
+# The program built against the installed package runs (and shows its usage).
+rc=0
+"$consumer/driver" 2>"$consumer/usage.txt" || rc=$?
+[[ $rc -eq 2 ]] && grep -q '^usage: driver' "$consumer/usage.txt" || { cat "$consumer/usage.txt"; exit 1; }
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-"$venv/bin/python" - "$venv" >smoke.log <<'PY' || { cat smoke.log; exit 1; }
+for env in "$cmake_venv" "$venv"; do
+"$env/bin/python" - "$env" >smoke.log <<'PY' || { cat smoke.log; exit 1; }
 import pathlib, sys, sysconfig
 import Vantrel
 
@@ -40,6 +63,7 @@ assert vantrel_rb.standard_rb(vantrel_rb.CliffordGroup(1, "rb22.dat"), [1, 8], 2
 print("installed:", Vantrel.__file__)
 PY
 tail -n 1 smoke.log
+done
 "$venv/bin/python" -m pytest -q -p no:cacheprovider "$root/tests/test_stub.py"
 
 if "$venv/bin/python" -c "import mypy" 2>/dev/null; then
