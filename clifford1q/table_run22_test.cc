@@ -103,12 +103,13 @@ TEST(GenerateTable22, ReportsFilesThatCannotBeWritten) {
   EXPECT_EQ(run(dir.file("."), &console), -1);  // a directory
   EXPECT_TRUE(console.ends_with("Cannot open file: " + dir.file(".") + "\nGenerate Failed.\n"));
 
+  EXPECT_THROW(generate_table22(std::string("rb22.dat\0x", 10)), std::invalid_argument);
+  EXPECT_FALSE(std::filesystem::exists("rb22.dat"));
+
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
   EXPECT_EQ(run("/dev/full", &console), -1);  // every write fails
   EXPECT_TRUE(console.ends_with("Cannot write file: /dev/full\nGenerate Failed.\n"));
   EXPECT_FALSE(std::filesystem::exists("readable_group22.txt"));
-
-  EXPECT_THROW(generate_table22(std::string("rb22.dat\0x", 10)), std::invalid_argument);
-  EXPECT_FALSE(std::filesystem::exists("rb22.dat"));
 }
 
 TEST(GenerateTable22, ReportsAListingThatCannotBeWritten) {
