@@ -11,6 +11,9 @@
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+#ifndef W_OK
+#define W_OK 2
+#endif
 #else
 #include <unistd.h>
 #endif
@@ -89,6 +92,8 @@ OutputFile::OutputFile(const std::string& path, const char* mode) {
 #if !defined(_WIN32)
     if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 #endif
+  } else if (exists && ::access(target_.c_str(), W_OK) != 0) {
+    fd = -1;  // a file that could not be overwritten is not replaced either
   } else {
     fd = create_beside(target_, flags, &temporary_);
     if (fd < 0) temporary_.clear();

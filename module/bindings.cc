@@ -2,8 +2,6 @@
 
 #include "clifford1q/generators22.h"
 #include "tables/checkers.h"
-#include "tables/rb22.h"
-#include "tables/rb44.h"
 
 namespace vantrel {
 

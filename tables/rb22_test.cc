@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "tables/checkers.h"
 #include "tables/test_support.h"
 
 namespace vantrel {
@@ -98,6 +99,11 @@ TEST_F(RB22File, SequencesAndIndexChecks) {
   EXPECT_EQ(rb.get_full_sequence_and_inverse_sequence({3, 3}), (Seq{{1, 1}, {0}}));
   EXPECT_EQ(rb.get_full_sequence_and_inverse_sequence({9, 9}), (Seq{{3, 3}, {1}}));
   EXPECT_EQ(rb.get_full_sequence_and_inverse_sequence({23}), (Seq{{0}, {0}}));
+  // X/2 and Y/2 do not commute: only the inverse of their product in this order
+  // recovers, and the checker tells it from the other order's.
+  const auto [full, recovery] = rb.get_full_sequence_and_inverse_sequence({9, 16});
+  EXPECT_TRUE(rb22_checker(full, recovery));
+  EXPECT_FALSE(rb22_checker(full, rb.get_full_sequence_and_inverse_sequence({16, 9}).second));
   for (std::int32_t bad : {-1, 24}) {
     EXPECT_THROW(rb.get_full_sequence_and_inverse_sequence({3, bad}), std::runtime_error);
     EXPECT_THROW(rb.get_multiplication_table_elem(0, bad), std::runtime_error);
