@@ -58,10 +58,14 @@ struct type_caster<std::int32_t> {
   bool load(handle src, bool) {
     // A float, Decimal or Fraction has no __index__; neither has a NumPy float.
     if (!src || !PyIndex_Check(src.ptr())) return false;
-    auto index = reinterpret_steal<object>(PyNumber_Index(src.ptr()));
-    if (!index) throw error_already_set();
+    object index;
+    if (!PyLong_CheckExact(src.ptr())) {
+      index = reinterpret_steal<object>(PyNumber_Index(src.ptr()));
+      if (!index) throw error_already_set();
+      src = index;
+    }
     int overflow = 0;
-    const long long v = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+    const long long v = PyLong_AsLongLongAndOverflow(src.ptr(), &overflow);
     if (v == -1 && PyErr_Occurred()) throw error_already_set();
     if (overflow != 0 || v < INT32_MIN || v > INT32_MAX) return false;
     value = static_cast<std::int32_t>(v);
@@ -92,6 +96,7 @@ struct type_caster<std::vector<std::int32_t>> {
     value.clear();
     value.reserve(static_cast<std::size_t>(size));
     for (ssize_t k = 0; k < size; ++k) {
+      // A new reference each: an item's __index__ may change the sequence.
       auto item = reinterpret_steal<object>(PySequence_GetItem(seq, k));
       if (!item) throw error_already_set();
       Item conv;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -57,16 +58,28 @@ class RB {
   // The words of the sequence's elements, concatenated, and the stored word of the
   // inverse of their product (first element leftmost). Applied one after the other,
   // the two gate sequences multiply to the identity up to a global phase.
+  //
+  // The product is the table chain, taken through the words instead: M_a·M_e is M_a
+  // times the gates of e's word in turn, and each gate is one step of its
+  // right-multiplication permutation. Those stay in cache, where a fresh sequence
+  // would make every table look-up a miss.
   Sequences get_full_sequence_and_inverse_sequence(
       const std::vector<std::int32_t>& sequence) const {
     check_loaded();
     if (sequence.empty()) throw std::runtime_error("the element sequence is empty");
     Sequences out;
+    out.first.reserve(sequence.size() * 8);
+    const std::uint16_t* right = data_.right.data();
     std::int32_t product = -1;
     for (std::int32_t e : sequence) {
       const Record& rec = element(e);
-      product = product < 0 ? e : data_.table[static_cast<std::size_t>(product) * N + e];
-      out.first.insert(out.first.end(), rec.buffer.begin(), rec.buffer.begin() + rec.size);
+      const auto word = std::span(rec.buffer).first(static_cast<std::size_t>(rec.size));
+      if (product < 0) {
+        product = e;
+      } else {
+        for (std::int32_t g : word) product = right[g * N + product];
+      }
+      out.first.insert(out.first.end(), word.begin(), word.end());
     }
     const Record& inverse = data_.elements[data_.inverse_table[product]];
     out.second.assign(inverse.buffer.begin(), inverse.buffer.begin() + inverse.size);
