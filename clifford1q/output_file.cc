@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 #include <stdexcept>
+#include <utility>
 
 #ifdef _WIN32
 #include <io.h>
@@ -63,11 +64,25 @@ int create_beside(const fs::path& target, int flags, std::string* name) {
   return -1;
 }
 
-bool replace(const std::string& from, const std::string& to) {
+// Puts the complete file `from` at the name `to` so that a power cut leaves either
+// the old file or the new one there: the data reach the disk before the rename,
+// and the directory after it.
+bool replace(std::FILE* file, const std::string& from, const std::string& to) {
 #ifdef _WIN32
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  const bool ok = _commit(fileno(file)) == 0;
+  return std::fclose(file) == 0 && ok &&
+         MoveFileExA(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
-  return std::rename(from.c_str(), to.c_str()) == 0;
+  const bool ok = ::fsync(fileno(file)) == 0;
+  if (!(std::fclose(file) == 0 && ok && std::rename(from.c_str(), to.c_str()) == 0)) return false;
+  const std::string folder = fs::path(to).parent_path().string();
+  const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return true;
 #endif
 }
 
@@ -135,10 +150,13 @@ void OutputFile::write_bytes(std::span<const std::byte> bytes) {
 WriteStatus OutputFile::close() {
   if (file_ == nullptr) return WriteStatus::kOpenFailed;
   ok_ = std::fflush(file_) == 0 && ok_;
-  ok_ = std::fclose(file_) == 0 && ok_;
-  file_ = nullptr;
-  if (ok_ && !temporary_.empty()) {
-    ok_ = replace(temporary_, target_);
+  std::FILE* file = std::exchange(file_, nullptr);
+  if (temporary_.empty()) {
+    ok_ = std::fclose(file) == 0 && ok_;
+  } else if (!ok_) {
+    std::fclose(file);
+  } else {
+    ok_ = replace(file, temporary_, target_);
     if (ok_) temporary_.clear();
   }
   discard();
