@@ -12,7 +12,6 @@
 namespace vantrel {
 
 struct Clifford22 {
-  static constexpr int kDim = 2;
   static constexpr std::int32_t kElements = 24;
   static constexpr std::int32_t kSpecials = 7;
   static constexpr std::int32_t kGateCodes = 7;

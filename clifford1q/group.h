@@ -87,73 +87,76 @@ class GroupMap {
   std::vector<std::vector<std::int32_t>> right_;
 };
 
-// Enumerates a group: the seeds (gate codes, each with the one-code word) first, then
-// one phase per gate list. A phase repeats passes until a pass finds nothing new.
-// A pass multiplies every element, in key order, on the right by each gate of the
-// list in turn; products not yet in the map are added when the pass ends, with the
-// element's word plus the gate (the first product found wins). So an element gets a
-// word of least length under the phase order. Each pass prints "Group size = " to
-// `progress`.
-//
-// The passes only ask which element a product is, so the matrices are multiplied
-// once: the closure of the seeds under the gates is collected first, with the index
-// of every product, and the passes then run on those indices. Sorting the closure
-// by key makes "key order" plain index order.
+// The closure of a set of seeds under right multiplication by some gates, with the
+// index of every product: what the enumeration's passes run on.
 template <int D>
-GroupMap<D> enumerate_group(std::span<const Matrix<D>> gates, std::span<const std::int32_t> seeds,
-                            std::span<const std::vector<std::int32_t>> phases,
-                            std::ostream& progress) {
-  using Key = Matrix<D>;
-  std::vector<std::int32_t> codes;  // every gate some phase multiplies by
-  for (const auto& phase : phases) codes.insert(codes.end(), phase.begin(), phase.end());
-  std::sort(codes.begin(), codes.end());
-  codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+struct Closure {
+  std::vector<Matrix<D>> keys;                   // each element once
+  typename GroupMap<D>::Positions found;         // key -> its index in keys
+  std::vector<std::vector<std::int32_t>> right;  // right[g][x]: index of M_x·G_g
+};
 
-  // The closure, in order of discovery, and product[c][x]: the element M_x·G_codes[c].
-  std::vector<Key> keys;
-  typename GroupMap<D>::Positions found;
-  const auto add = [&](const Key& key) {
-    auto [it, inserted] = found.try_emplace(key, static_cast<std::int32_t>(keys.size()));
-    if (inserted) keys.push_back(key);
+// Collects the closure of the seeds (gate codes) under the gates `codes`, numbered in
+// order of discovery. right[g] is empty for a gate not in `codes`. Each product
+// matrix is formed once.
+template <int D>
+Closure<D> close_under(std::span<const Matrix<D>> gates, std::span<const std::int32_t> seeds,
+                       std::span<const std::int32_t> codes) {
+  Closure<D> c;
+  const auto add = [&](const Matrix<D>& key) {
+    auto [it, inserted] = c.found.try_emplace(key, static_cast<std::int32_t>(c.keys.size()));
+    if (inserted) c.keys.push_back(key);
     return it->second;
   };
   for (std::int32_t code : seeds) add(gates[code]);
-  std::vector<std::vector<std::int32_t>> product(codes.size());
-  for (std::size_t x = 0; x < keys.size(); ++x) {
-    for (std::size_t c = 0; c < codes.size(); ++c) {
-      const Key p = normalize_phase<D>(multiply<D>(keys[x], gates[codes[c]]));
-      product[c].push_back(add(p));
+  c.right.resize(gates.size());
+  for (std::size_t x = 0; x < c.keys.size(); ++x) {
+    for (std::int32_t code : codes) {
+      const Matrix<D> p = normalize_phase<D>(multiply<D>(c.keys[x], gates[code]));
+      c.right[code].push_back(add(p));
     }
   }
+  return c;
+}
 
-  // Renumber in key order.
-  const auto n = static_cast<std::int32_t>(keys.size());
+// Renumbers the closure in key order (matrix_less), so that key order is plain
+// index order.
+template <int D>
+void renumber_in_key_order(Closure<D>& c) {
+  const auto n = static_cast<std::int32_t>(c.keys.size());
   std::vector<std::int32_t> order(n), rank(n);
   for (std::int32_t x = 0; x < n; ++x) order[x] = x;
   std::sort(order.begin(), order.end(),
-            [&](std::int32_t a, std::int32_t b) { return matrix_less<D>(keys[a], keys[b]); });
+            [&](std::int32_t a, std::int32_t b) { return matrix_less<D>(c.keys[a], c.keys[b]); });
   for (std::int32_t r = 0; r < n; ++r) rank[order[r]] = r;
-  std::vector<std::vector<std::int32_t>> next(gates.size());  // by gate code, on ranks
-  for (std::size_t c = 0; c < codes.size(); ++c) {
-    next[codes[c]].resize(n);
-    for (std::int32_t x = 0; x < n; ++x) next[codes[c]][rank[x]] = rank[product[c][x]];
+  std::vector<Matrix<D>> keys(n);
+  for (std::int32_t r = 0; r < n; ++r) keys[r] = c.keys[order[r]];
+  c.keys = std::move(keys);
+  for (auto& [key, id] : c.found) id = rank[id];
+  for (std::vector<std::int32_t>& perm : c.right) {
+    if (perm.empty()) continue;
+    std::vector<std::int32_t> renamed(n);
+    for (std::int32_t x = 0; x < n; ++x) renamed[rank[x]] = rank[perm[x]];
+    perm = std::move(renamed);
   }
+}
 
-  // The passes. words[r] is empty while element r is not in the group.
-  std::vector<Word> words(n);
-  std::size_t size = 0;
-  for (std::int32_t code : seeds) {
-    Word& w = words[rank[found.at(gates[code])]];
-    if (w.empty()) w = {code}, ++size;
-  }
+// The passes on element indices, with right[g] the right-multiplication
+// permutation of each gate g of the phases. words[x] is element x's word, empty while
+// x is not reached; it comes in holding the seeds' words.
+inline void run_passes(std::span<const std::vector<std::int32_t>> right, std::vector<Word>& words,
+                       std::span<const std::vector<std::int32_t>> phases, std::ostream& progress) {
+  const std::size_t n = words.size();
+  std::size_t size =
+      std::count_if(words.begin(), words.end(), [](const Word& w) { return !w.empty(); });
   for (const std::vector<std::int32_t>& phase : phases) {
     for (bool more = true; more;) {
       more = false;
       std::vector<Word> fresh(n);
-      for (std::int32_t r = 0; r < n; ++r) {
+      for (std::size_t r = 0; r < n; ++r) {
         if (words[r].empty()) continue;
         for (std::int32_t code : phase) {
-          const std::int32_t p = next[code][r];
+          const std::int32_t p = right[code][r];
           if (!words[p].empty()) continue;
           more = true;
           if (fresh[p].empty()) {
@@ -163,25 +166,51 @@ GroupMap<D> enumerate_group(std::span<const Matrix<D>> gates, std::span<const st
           }
         }
       }
-      for (std::int32_t r = 0; r < n; ++r) {
+      for (std::size_t r = 0; r < n; ++r) {
         if (!fresh[r].empty()) words[r] = std::move(fresh[r]), ++size;
       }
       progress << "Group size = " << size << "\n";
     }
   }
+}
+
+// Enumerates a group: the seeds (gate codes, each with the one-code word) first, then
+// one phase per gate list. A phase repeats passes until a pass finds nothing new.
+// A pass multiplies every element, in key order, on the right by each gate of the
+// list in turn; products not yet in the map are added when the pass ends, with the
+// element's word plus the gate (the first product found wins). So an element gets a
+// word of least length under the phase order. Each pass prints "Group size = " to
+// `progress`.
+//
+// The passes only ask which element a product is, so the matrices are multiplied
+// once, in the closure, and the passes run on its indices. The phases must reach the
+// whole closure (they do for both groups); std::logic_error otherwise.
+template <int D>
+GroupMap<D> enumerate_group(std::span<const Matrix<D>> gates, std::span<const std::int32_t> seeds,
+                            std::span<const std::vector<std::int32_t>> phases,
+                            std::ostream& progress) {
+  std::vector<std::int32_t> codes;  // every gate some phase multiplies by
+  for (const auto& phase : phases) codes.insert(codes.end(), phase.begin(), phase.end());
+  std::sort(codes.begin(), codes.end());
+  codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+
+  Closure<D> closure = close_under<D>(gates, seeds, codes);
+  renumber_in_key_order<D>(closure);
+  std::vector<Word> words(closure.keys.size());
+  for (std::int32_t code : seeds) {
+    Word& w = words[closure.found.at(gates[code])];
+    if (w.empty()) w = {code};
+  }
+  run_passes(closure.right, words, phases, progress);
 
   std::vector<typename GroupMap<D>::Entry> entries;
-  entries.reserve(size);
-  for (std::int32_t r = 0; r < n; ++r) {
-    if (!words[r].empty()) entries.push_back({keys[order[r]], std::move(words[r])});
+  entries.reserve(words.size());
+  for (std::size_t x = 0; x < words.size(); ++x) {
+    if (words[x].empty()) throw std::logic_error("the passes did not reach the whole closure");
+    entries.push_back({closure.keys[x], std::move(words[x])});
   }
   GroupMap<D> group;
-  if (size < keys.size()) {  // the phases did not reach the whole closure
-    group.insert(std::move(entries));
-    return group;
-  }
-  for (auto& [key, id] : found) id = rank[id];  // ranks are now the indices
-  group.assign_sorted(std::move(entries), std::move(found), std::move(next));
+  group.assign_sorted(std::move(entries), std::move(closure.found), std::move(closure.right));
   return group;
 }
 

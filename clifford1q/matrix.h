@@ -108,11 +108,6 @@ bool matrix_less(const Matrix<D>& a, const Matrix<D>& b) {
   return false;
 }
 
-template <int D>
-struct MatrixLess {
-  bool operator()(const Matrix<D>& a, const Matrix<D>& b) const { return matrix_less<D>(a, b); }
-};
-
 // Equality and hash consistent with matrix_less for keys without NaN.
 template <int D>
 struct MatrixEqual {

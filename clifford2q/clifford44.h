@@ -14,7 +14,6 @@
 namespace vantrel {
 
 struct Clifford44 {
-  static constexpr int kDim = 4;
   static constexpr std::int32_t kElements = 11520;
   static constexpr std::int32_t kSpecials = 2;
   static constexpr std::int32_t kGateCodes = kGates44;

@@ -33,7 +33,8 @@ Matrix44 gate_matrix44(int g) {
   if (g < 0 || g >= kGates44) throw std::runtime_error("Bad gate in sequence");
   if (g == 0) return identity44();
   if (g == 13) return cz44();
-  // Codes 1..12: one one-qubit gate on the first (a) or the second (b) qubit.
+  // Codes 1..12: one one-qubit gate on the first qubit (the first Kronecker factor,
+  // `first`) or on the second.
   struct Factor {
     Generator22Enum gate;
     bool first;
