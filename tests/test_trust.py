@@ -201,3 +201,19 @@ def test_errors_of_arguments_reach_the_caller(rb22, tmp_path):
             Vantrel.RB22().load_from_file(path)
     with pytest.raises(AttributeError, match="^property 'N' of 'RB22' object has no setter$"):
         rb22.N = 1
+
+
+def test_memory_failures_are_memory_errors(rb44_path):
+    done = run_child(f"""
+        import resource, Vantrel
+        rb = Vantrel.RB44()
+        rb.load_from_file({str(rb44_path)!r})
+        used = int(open("/proc/self/statm").read().split()[0]) * resource.getpagesize()
+        resource.setrlimit(resource.RLIMIT_AS, (used + (64 << 20),) * 2)
+        for call in (rb.get_table, lambda: Vantrel.RB44().load_from_file("missing.dat")):
+            try:
+                call()
+            except (MemoryError, RuntimeError) as e:
+                print(type(e).__name__, e)
+    """)
+    assert done.stdout == "MemoryError \nRuntimeError File not found.\n", done.stderr
