@@ -19,4 +19,4 @@ cmake --build "$asan" -j "$(nproc)" >&2
 (cd "$asan" && ctest --output-on-failure "$@")
 
 "$root/tools/provision.sh" --cross >/dev/null
-"$root/tools/cross.sh"
+VANTREL_PYTHON=$VANTREL_PYTHON VANTREL_PYBIND11_DIR=$VANTREL_PYBIND11_DIR "$root/tools/cross.sh"
