@@ -37,10 +37,14 @@ constexpr int O_CLOEXEC = 0;
 constexpr int O_NONBLOCK = 0;
 #endif
 
-// The path with its symbolic links followed, as far as they lead.
-fs::path follow_links(fs::path path) {
+// The path with its symbolic links followed, as far as they lead. *open_file is set
+// when one of them lies under /dev or /proc: /dev/stdout and /proc/self/fd/1 name a
+// file the process has open, which must be written, not replaced.
+fs::path follow_links(fs::path path, bool* open_file = nullptr) {
   std::error_code ec;
   for (int hops = 0; hops < 40 && fs::is_symlink(path, ec); ++hops) {
+    const std::string name = fs::absolute(path, ec).string();
+    if (open_file && (name.starts_with("/dev/") || name.starts_with("/proc/"))) *open_file = true;
     const fs::path to = fs::read_symlink(path, ec);
     if (ec) break;
     path = to.is_absolute() ? to : path.parent_path() / to;
@@ -98,12 +102,13 @@ OutputFile::OutputFile(const std::string& path, const char* mode) {
   reject_nul(path);
   const bool text = mode[1] != 'b';
   const int flags = O_WRONLY | O_CLOEXEC | (text ? O_TEXT : O_BINARY);
-  target_ = follow_links(path).string();
+  bool open_file = false;
+  target_ = follow_links(path, &open_file).string();
   struct stat st;
   const bool exists = ::stat(target_.c_str(), &st) == 0;
   int fd;
-  if (exists && !S_ISREG(st.st_mode)) {
-    fd = ::open(target_.c_str(), flags | O_TRUNC | O_NONBLOCK);
+  if (open_file || (exists && !S_ISREG(st.st_mode))) {
+    fd = ::open(path.c_str(), flags | O_TRUNC | O_NONBLOCK);
 #if !defined(_WIN32)
     if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 #endif
