@@ -59,8 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (file == &state.valid) state.valid.write_at(overlay.offset, original);
 
-  if (loaded) {
+  if (loaded) {  // only the table generation writes loads
     FUZZ_CHECK(file != &state.raw || size == file_size);
+    FUZZ_CHECK(same_data(rb, state.reference));
     check_loaded(rb, 0, rb.N);
   } else {
     FUZZ_CHECK(same_data(rb, state.reference));
