@@ -64,6 +64,14 @@ print("installed:", Vantrel.__file__)
 PY
 tail -n 1 smoke.log
 done
+# One version, written in pyproject.toml, as pip's metadata and CMake's package say it.
+"$venv/bin/python" - "$root/pyproject.toml" "$prefix"/*/cmake/Vantrel/VantrelConfigVersion.cmake <<'PY'
+import importlib.metadata, sys, tomllib
+version = tomllib.load(open(sys.argv[1], "rb"))["project"]["version"]
+assert importlib.metadata.version("vantrel") == version, importlib.metadata.version("vantrel")
+assert f'set(PACKAGE_VERSION "{version}")' in open(sys.argv[2]).read(), sys.argv[2]
+print("version", version, "in pip's metadata and the CMake package")
+PY
 "$venv/bin/python" -m pytest -q -p no:cacheprovider "$root/tests/test_stub.py"
 
 if "$venv/bin/python" -c "import mypy" 2>/dev/null; then
