@@ -35,20 +35,11 @@ struct KernelAllocator {
 #else
     int flags = MAP_PRIVATE | MAP_ANON;  // the older BSD name
 #endif
-    const std::size_t bytes = n * sizeof(T);
-    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, flags, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-#if defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_WRITE)
-    // Huge pages halve the cost of zeroing and mapping, and of the page-table walks
-    // of random reads later; populating after the advice is what gets them.
-    madvise(p, bytes, MADV_HUGEPAGE);
-    if (madvise(p, bytes, MADV_POPULATE_WRITE) == 0) return static_cast<T*>(p);
-#endif
 #ifdef MAP_POPULATE
-    munmap(p, bytes);
-    p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, flags | MAP_POPULATE, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
+    flags |= MAP_POPULATE;
 #endif
+    void* p = mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, flags, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
 #else
     void* p = std::calloc(n, sizeof(T));
     if (p == nullptr) throw std::bad_alloc();

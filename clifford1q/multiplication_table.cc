@@ -9,6 +9,7 @@
 namespace vantrel {
 namespace {
 
+
 // Rows kept for building later ones; a row can come from any of the last kRing - 1.
 constexpr std::int32_t kRing = 1024;
 // Rows handed out at a time; a divisor of kRing.
@@ -84,18 +85,33 @@ void MultiplicationTable::walk_words(std::int32_t i, std::int32_t* row) const {
   }
 }
 
-std::int32_t MultiplicationTable::first_difference(std::int32_t i, const std::int32_t* row,
+std::int32_t MultiplicationTable::first_difference(std::int32_t i, const std::int32_t* table,
                                                    std::int32_t* expected) const {
-  // Row i holds i at the identity and, at every other element, right_g of its own
-  // entry at the element's parent: these fix every entry from i alone, shortest
-  // words first. A wrong parent entry fails its own comparison; it is clamped only
-  // so that it cannot index outside right_. No branch, so the loop vectorises.
-  const auto last = static_cast<std::uint32_t>(n_ - 1);
-  std::uint32_t diff = static_cast<std::uint32_t>(row[identity_] ^ i);
-  for (std::int32_t e = 0; e < n_; ++e) {
-    const Check c = checks_[e];
-    const std::uint32_t x = std::min(static_cast<std::uint32_t>(row[c.parent]), last);
-    diff |= static_cast<std::uint32_t>(row[e]) ^ right16_[c.offset + x];
+  const std::int32_t* row = table + static_cast<std::size_t>(i) * n_;
+  std::uint32_t diff = 0;
+  const Recipe& r = recipes_[i];
+  if (r.from != From::kWords) {
+    // The recipe that made the row, from an earlier row that is already proven: one
+    // look-up per entry, in a permutation or a row that stays in cache.
+    const std::int32_t* source = table + static_cast<std::size_t>(r.source) * n_;
+    const std::uint16_t* permutation = rows_.at(r.permutation).data();
+    if (r.from == From::kRight) {
+      for (std::int32_t j = 0; j < n_; ++j) diff |= row[j] ^ source[permutation[j]];
+    } else {
+      for (std::int32_t j = 0; j < n_; ++j) diff |= row[j] ^ permutation[source[j]];
+    }
+  } else {
+    // Row i holds i at the identity and, at every other element, right_g of its own
+    // entry at the element's parent: these fix every entry from i alone, shortest
+    // words first. A wrong parent entry fails its own comparison; it is clamped only
+    // so that it cannot index outside right_.
+    const auto last = static_cast<std::uint32_t>(n_ - 1);
+    diff = static_cast<std::uint32_t>(row[identity_] ^ i);
+    for (std::int32_t e = 0; e < n_; ++e) {
+      const Check c = checks_[e];
+      const std::uint32_t x = std::min(static_cast<std::uint32_t>(row[c.parent]), last);
+      diff |= static_cast<std::uint32_t>(row[e]) ^ right16_[c.offset + x];
+    }
   }
   if (diff == 0) return n_;
   std::vector<std::int32_t> truth(n_);

@@ -46,10 +46,11 @@ class MultiplicationTable {
   // Entry g·n + x: the index of M_x·G_g, for every gate code g.
   const std::vector<std::int32_t>& right() const { return right_; }
 
-  // The first column at which `row` (n entries) differs from row i, with the entry
-  // row i holds there in *expected, or n when it is row i. Costs one look-up in
-  // right() per entry when the rows are equal.
-  std::int32_t first_difference(std::int32_t i, const std::int32_t* row,
+  // The first column at which row i of `table` (row-major, n entries a row) differs
+  // from row i, with the entry row i holds there in *expected, or n when it is row
+  // i. Rows before i must already be proven equal: most rows are checked against
+  // the earlier row they are made from, with one look-up per entry.
+  std::int32_t first_difference(std::int32_t i, const std::int32_t* table,
                                 std::int32_t* expected) const;
 
   // Prints "Generating table: " and the progress lines, and hands `emit` the table

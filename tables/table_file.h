@@ -142,11 +142,13 @@ TableFileData<typename Group::Record> read_table_file(const std::string& path) {
     const std::span run(data.table.data() + first * n, rows * n);
     file.read(table_at + 4 * first * n, run);
     for (std::size_t i = first; i < first + rows; ++i) {
-      const std::int32_t* row = data.table.data() + i * n;
       std::int32_t expected;
       const auto j = static_cast<std::size_t>(
-          table.first_difference(static_cast<std::int32_t>(i), row, &expected));
-      if (j < n) file.compare("multiplication table", {row + j, 1}, {&expected, 1}, n, i * n + j);
+          table.first_difference(static_cast<std::int32_t>(i), data.table.data(), &expected));
+      if (j < n) {
+        file.compare("multiplication table", {data.table.data() + i * n + j, 1}, {&expected, 1}, n,
+                     i * n + j);
+      }
     }
   }
   data.right.assign(table.right().begin(), table.right().end());
