@@ -22,11 +22,14 @@
 // A file is loaded only if it is exactly what generation writes, the reserved bytes
 // apart: the reader enumerates the group again (without printing) and compares
 // every block with it. Blocks 1, 3 and 4 are compared entry by entry. Block 2 is
-// compared row by row through the words: entry (i, e) of a row must be right_g of
-// the row's entry at e's parent, where e's word is the parent's plus g (at i itself
-// for a one-code word), and right_g, the index of M_x·G_g, comes from the
-// enumeration's own products. These relations fix every entry of a row from i
-// alone, so a row that meets them all is the row generation writes.
+// proven row by row, in order. Through the words: entry (i, e) of a row must be
+// right_g of the row's entry at e's parent, where e's word is the parent's plus g
+// (at the identity, which must hold i, for a one-code word), and right_g, the index
+// of M_x·G_g, comes from the enumeration's own products; these relations fix every
+// entry of a row from i alone. Most rows are instead compared with the earlier,
+// already proven row that generation makes them from: M_i = M_a·G_h⁻¹ gives row i
+// as row a permuted by the row of G_h⁻¹, and G_h·M_i = M_b gives it as that row
+// applied to row b. Either way a row that passes is the row generation writes.
 #pragma once
 
 #include <cstddef>
