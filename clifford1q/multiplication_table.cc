@@ -69,10 +69,12 @@ void MultiplicationTable::plan(std::vector<std::vector<std::int32_t>> words) {
 
   // Each row from the most recent row a gate links it to, if one is still kept.
   recipes_.assign(n_, {From::kWords, -1, -1});
+  std::vector<const std::uint16_t*> gate_rows;
+  for (std::int32_t h = 0; h < gates_; ++h) gate_rows.push_back(rows_.at(gate[h]).data());
   for (std::int32_t i = 0; i < n_; ++i) {
     Recipe& best = recipes_[i];
     for (std::int32_t h = 0; h < gates_; ++h) {
-      const std::int32_t a = right(h, i), b = rows_.at(gate[h])[i];
+      const std::int32_t a = right(h, i), b = gate_rows[h][i];
       if (a < i && i - a < kRing && a > best.source) best = {From::kRight, a, inverse_gate[h]};
       if (b < i && i - b < kRing && b > best.source) best = {From::kLeft, b, inverse_gate[h]};
     }
