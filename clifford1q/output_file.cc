@@ -1,5 +1,7 @@
 #include "clifford1q/output_file.h"
 
+#include "clifford1q/open_flags.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -24,18 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-#ifndef O_BINARY
-constexpr int O_BINARY = 0;
-#endif
-#ifndef O_TEXT
-constexpr int O_TEXT = 0;
-#endif
-#ifndef O_CLOEXEC
-constexpr int O_CLOEXEC = 0;
-#endif
-#ifndef O_NONBLOCK
-constexpr int O_NONBLOCK = 0;
-#endif
+using namespace open_flags;
 
 // The path with its symbolic links followed, as far as they lead. *open_file is set
 // when one of them lies under /dev or /proc: /dev/stdout and /proc/self/fd/1 name a
@@ -81,7 +72,7 @@ bool replace(std::FILE* file, const std::string& from, const std::string& to) {
   const bool ok = ::fsync(fileno(file)) == 0;
   if (!(std::fclose(file) == 0 && ok && std::rename(from.c_str(), to.c_str()) == 0)) return false;
   const std::string folder = fs::path(to).parent_path().string();
-  const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC);
+  const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | kCloseOnExec);
   if (dir >= 0) {
     ::fsync(dir);
     ::close(dir);
@@ -101,16 +92,16 @@ void reject_nul(const std::string& path) {
 OutputFile::OutputFile(const std::string& path, const char* mode) {
   reject_nul(path);
   const bool text = mode[1] != 'b';
-  const int flags = O_WRONLY | O_CLOEXEC | (text ? O_TEXT : O_BINARY);
+  const int flags = O_WRONLY | kCloseOnExec | (text ? kText : kBinary);
   bool open_file = false;
   target_ = follow_links(path, &open_file).string();
   struct stat st;
   const bool exists = ::stat(target_.c_str(), &st) == 0;
   int fd;
   if (open_file || (exists && !S_ISREG(st.st_mode))) {
-    fd = ::open(path.c_str(), flags | O_TRUNC | O_NONBLOCK);
+    fd = ::open(path.c_str(), flags | O_TRUNC | kNonBlocking);
 #if !defined(_WIN32)
-    if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~kNonBlocking);
 #endif
   } else if (exists && ::access(target_.c_str(), W_OK) != 0) {
     fd = -1;  // a file that could not be overwritten is not replaced either

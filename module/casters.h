@@ -133,34 +133,26 @@ struct type_caster<vantrel::IndexTable> {
   }
 };
 
-// The binding library's own name for a fixed-size list result.
-template <class Item, class Size>
-constexpr auto fixed_size_list(Item item, Size size) {
-  return const_name("typing.Annotated[list[") + item + const_name("], \"FixedSize(") + size +
-         const_name(")\"]");
-}
-
-template <std::size_t N>
-struct type_caster<std::array<std::int32_t, N>> {
-  using Array = std::array<std::int32_t, N>;
-  PYBIND11_TYPE_CASTER(Array, fixed_size_list(const_name("int"), const_name<N>()));
+// A record's word slots or matrix entries, as a new list; named as the binding
+// library names a fixed-size list result.
+inline PyObject* new_item(std::int32_t v) { return PyLong_FromLong(v); }
+inline PyObject* new_item(vantrel::Complex z) { return PyComplex_FromDoubles(z.real(), z.imag()); }
+template <class T, std::size_t N>
+struct fixed_list_caster {
+  using Array = std::array<T, N>;
+  static constexpr auto kItem = const_name<std::is_same_v<T, std::int32_t>>("int", "complex");
+  PYBIND11_TYPE_CASTER(Array, const_name("typing.Annotated[list[") + kItem +
+                                  const_name("], \"FixedSize(") + const_name<N>() +
+                                  const_name(")\"]"));
   bool load(handle, bool) { return false; }
-  static handle cast(const std::array<std::int32_t, N>& src, return_value_policy, handle) {
-    return new_list(N, [&](std::size_t k) { return PyLong_FromLong(src[k]); });
+  static handle cast(const Array& src, return_value_policy, handle) {
+    return new_list(N, [&](std::size_t k) { return new_item(src[k]); });
   }
 };
-
 template <std::size_t N>
-struct type_caster<std::array<vantrel::Complex, N>> {
-  using Array = std::array<vantrel::Complex, N>;
-  PYBIND11_TYPE_CASTER(Array, fixed_size_list(const_name("complex"), const_name<N>()));
-  bool load(handle, bool) { return false; }
-  static handle cast(const std::array<vantrel::Complex, N>& src, return_value_policy, handle) {
-    return new_list(N, [&](std::size_t k) {
-      return PyComplex_FromDoubles(src[k].real(), src[k].imag());
-    });
-  }
-};
+struct type_caster<std::array<std::int32_t, N>> : fixed_list_caster<std::int32_t, N> {};
+template <std::size_t N>
+struct type_caster<std::array<vantrel::Complex, N>> : fixed_list_caster<vantrel::Complex, N> {};
 
 // Query and record objects: refused, not read, when their constructor never ran
 // (made with __new__, or a subclass calling a method before __init__).

@@ -1,5 +1,7 @@
 #include "tables/table_file.h"
 
+#include "clifford1q/open_flags.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -16,16 +18,6 @@
 namespace vantrel {
 namespace {
 
-#ifndef O_BINARY
-constexpr int O_BINARY = 0;
-#endif
-#ifndef O_CLOEXEC
-constexpr int O_CLOEXEC = 0;
-#endif
-#ifndef O_NONBLOCK
-constexpr int O_NONBLOCK = 0;
-#endif
-
 std::string complex_text(Complex z) {
   char text[64];
   std::snprintf(text, sizeof text, "(%.17g, %.17g)", z.real(), z.imag());
@@ -37,7 +29,8 @@ std::string complex_text(Complex z) {
 InputFile::InputFile(const std::string& path, std::size_t size) : path_(path) {
   reject_nul(path);
   // Without O_NONBLOCK, opening a FIFO would wait for a writer.
-  fd_ = ::open(path.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC | O_NONBLOCK);
+  using namespace open_flags;
+  fd_ = ::open(path.c_str(), O_RDONLY | kBinary | kCloseOnExec | kNonBlocking);
   if (fd_ < 0) throw std::runtime_error("File not found.");
   struct stat st;
   if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
