@@ -27,7 +27,8 @@ PATH_FORMS = {
 
 
 @pytest.mark.parametrize("form", PATH_FORMS)
-def test_every_path_form_generates_and_loads(form, tmp_path, capfd):
+def test_every_path_form_generates_and_loads(form, tmp_path, monkeypatch, capfd):
+    monkeypatch.chdir(tmp_path)  # where the listing goes
     path = PATH_FORMS[form](tmp_path / "table-é.dat")
     assert generate_in(tmp_path, lambda: Vantrel.generate_table22(path))[0] == 0
     assert Vantrel.generate_table22(path=path) == 0
