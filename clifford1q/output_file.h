@@ -84,7 +84,6 @@ class OutputFile {
   std::FILE* file_ = nullptr;
   std::string target_;     // the file replaced: the path with its links followed
   std::string temporary_;  // empty when writing in place
-  std::size_t written_ = 0, written_back_ = 0;  // bytes written, and sent to the disk
   bool ok_ = true;
 };
 
