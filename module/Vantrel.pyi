@@ -19,7 +19,7 @@ import os
 from collections.abc import Sequence
 from typing import ClassVar, SupportsIndex, TypeAlias
 
-# A file-system path: str (used as UTF-8), bytes, or an os.PathLike giving either.
+# A file-system path: str (encoded like open() encodes it), bytes, or an os.PathLike giving either.
 _Path: TypeAlias = str | bytes | os.PathLike[str] | os.PathLike[bytes]
 
 class Generator22Enum:
@@ -94,9 +94,12 @@ class RB22:
     def load_from_file(self, path: _Path, /) -> bool:
         """Loads and checks a one-qubit table file; returns True.
 
-        Raises RuntimeError "File not found." when the path cannot be opened, and
-        RuntimeError saying what is wrong for a damaged file or one of the other
-        size. A failed load leaves the earlier table in place.
+        The file is accepted only if it is exactly the table generation writes:
+        every block is compared with the group enumerated again. Raises
+        RuntimeError "File not found." when the path cannot be opened, and
+        RuntimeError naming the block and entry for a damaged file, or saying what
+        is wrong for one that is not a regular file or of the other size. Never
+        waits on a FIFO. A failed load leaves the earlier table in place.
         """
     def get_multiplication_table_elem(self, row: SupportsIndex, col: SupportsIndex, /) -> int:
         """The index of M_row·M_col, the row element's matrix on the left."""
@@ -163,9 +166,12 @@ class RB44:
     def load_from_file(self, path: _Path, /) -> bool:
         """Loads and checks a two-qubit table file (about 510 MiB); returns True.
 
-        Raises RuntimeError "File not found." when the path cannot be opened, and
-        RuntimeError saying what is wrong for a damaged file or one of the other
-        size. A failed load leaves the earlier table in place.
+        The file is accepted only if it is exactly the table generation writes:
+        every block is compared with the group enumerated again. Raises
+        RuntimeError "File not found." when the path cannot be opened, and
+        RuntimeError naming the block and entry for a damaged file, or saying what
+        is wrong for one that is not a regular file or of the other size. Never
+        waits on a FIFO. A failed load leaves the earlier table in place.
         """
     def get_multiplication_table_elem(self, row: SupportsIndex, col: SupportsIndex, /) -> int:
         """The index of M_row·M_col, the row element's matrix on the left."""
@@ -214,12 +220,16 @@ def generate_table22(path: _Path = "rb22.dat") -> int:
     """Generate Clifford-22 multiplication table and write to path
 
     Also writes readable_group22.txt in the working directory and prints progress on
-    the process's standard output. Returns 0, or -1 when a file could not be written.
+    the process's standard output. Each file is written beside its name and renamed
+    over it when complete, so a failed run leaves the old one. Returns 0, or -1 when
+    a file could not be written (or the path is the listing's).
     """
 
 def generate_table44(path: _Path = "rb44.dat") -> int:
     """Generate Clifford-44 multiplication table and write to path
 
     Also writes readable_group44.txt in the working directory and prints progress on
-    the process's standard output. Returns 0, or -1 when a file could not be written.
+    the process's standard output. Each file is written beside its name and renamed
+    over it when complete, so a failed run leaves the old one. Returns 0, or -1 when
+    a file could not be written (or the path is the listing's).
     """
