@@ -94,8 +94,9 @@ OutputFile::OutputFile(const std::string& path, const char* mode) {
 #if !defined(_WIN32)
     if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~kNonBlocking);
 #endif
-  } else if (exists && ::access(target_.c_str(), W_OK) != 0) {
-    fd = -1;  // a file that could not be overwritten is not replaced either
+  } else if (fs::path(target_).filename().empty() ||
+             (exists && ::access(target_.c_str(), W_OK) != 0)) {
+    fd = -1;  // no file name ("", "dir/"), or a file that could not be overwritten
   } else {
     fd = create_beside(target_, flags, &temporary_);
     if (fd < 0) temporary_.clear();
