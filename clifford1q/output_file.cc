@@ -47,8 +47,8 @@ fs::path follow_links(fs::path path, bool* open_file = nullptr) {
 int create_beside(const fs::path& target, int flags, std::string* name) {
   std::random_device entropy;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name_only = ".";
-    name_only.append(target.filename().string()).append(".");
+    std::string name_only = ".";  // at most 216 bytes, well within any name limit
+    name_only.append(target.filename().string().substr(0, 200)).append(".");
     name_only.append(std::to_string(entropy())).append(".tmp");
     const fs::path candidate = target.parent_path() / name_only;
     const int fd = ::open(candidate.string().c_str(), flags | O_CREAT | O_EXCL, 0666);
