@@ -9,7 +9,6 @@
 namespace vantrel {
 namespace {
 
-
 // Rows kept for building later ones; a row can come from any of the last kRing - 1.
 constexpr std::int32_t kRing = 1024;
 // Rows handed out at a time; a divisor of kRing.

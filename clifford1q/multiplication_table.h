@@ -40,11 +40,10 @@ class MultiplicationTable {
                       std::span<const Matrix<D>> gates);
 
   std::int32_t size() const { return n_; }
-  std::int32_t identity() const { return identity_; }
   // Entry i: the index of the inverse of element i.
   const std::vector<std::int32_t>& inverse() const { return inverse_; }
-  // Entry g·n + x: the index of M_x·G_g, for every gate code g.
-  const std::vector<std::int32_t>& right() const { return right_; }
+  // Entry g·n + x: the index of M_x·G_g, for every gate code g, in 16 bits.
+  const std::vector<std::uint16_t>& right() const { return right16_; }
 
   // The first column at which row i of `table` (row-major, n entries a row) differs
   // from row i, with the entry row i holds there in *expected, or n when it is row

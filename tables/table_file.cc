@@ -5,8 +5,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 #ifdef _WIN32

@@ -32,9 +32,9 @@
 // applied to row b. Either way a row that passes is the row generation writes.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <iostream>
 #include <span>
 #include <string>
@@ -154,7 +154,7 @@ TableFileData<typename Group::Record> read_table_file(const std::string& path) {
       }
     }
   }
-  data.right.assign(table.right().begin(), table.right().end());
+  data.right = table.right();
   return data;
 }
 
