@@ -48,17 +48,35 @@ reference() {
     "$out/native/driver" query . >answers.txt)
 }
 
+# run DIR OUT RUNNER...: runs the driver under RUNNER in DIR, its output in DIR/OUT and
+# what it says on stderr in DIR/errors.txt. A run that fails without a word from the
+# driver itself ("driver: ...") is the runner failing (wine has been seen to, once,
+# on a fresh machine): it is reported with its status and tried once more, with the
+# runner's own error messages on.
+run() {
+  local dir=$1 out=$2 status=0
+  shift 2
+  (cd "$dir" && "$@" >"$out" 2>errors.txt) || status=$?
+  if [ $status -ne 0 ] && ! grep -q '^driver: ' "$dir/errors.txt"; then
+    echo "$1 ended with status $status and no message from the driver; once more:"
+    cat "$dir/errors.txt"
+    (cd "$dir" && WINEDEBUG=err+all "$@" >"$out" 2>errors.txt) && return 0
+  fi
+  return $status
+}
+
 # compare NAME RUNNER...: runs the driver under RUNNER, in a directory of its own.
 # Windows writes its text files (listings, console) with CRLF line ends: they are
-# compared without the CRs. The table files are compared as they are.
+# compared without the CRs. The table files are compared as they are. The driver is
+# handed the reference's directory as a relative path, which means the same to
+# Windows programs under wine as to Linux ones.
 compare() {
   local name=$1
   shift
   local dir=$work/$name
   reference || return 1
   mkdir -p "$dir"
-  # (wine says on stderr how it sets up its prefix: kept in errors.txt)
-  (cd "$dir" && "$@" generate >console.txt 2>errors.txt) ||
+  run "$dir" console.txt "$@" generate ||
     { cat "$dir/errors.txt"; echo "$name: the driver failed to generate"; return 1; }
   local f status=0
   for f in rb22.dat rb44.dat; do
@@ -67,7 +85,7 @@ compare() {
   for f in readable_group22.txt readable_group44.txt; do
     tr -d '\r' <"$dir/$f" | cmp "$work/native/$f" - || status=1
   done
-  (cd "$dir" && "$@" query "$work/native" >answers.txt 2>errors.txt) ||
+  run "$dir" answers.txt "$@" query ../native ||
     { cat "$dir/errors.txt"; echo "$name: the driver failed to load this host's tables"; return 1; }
   tr -d '\r' <"$dir/answers.txt" | cmp "$work/native/answers.txt" - || status=1
   [ $status -eq 0 ] && echo "$name: tables and listings identical to this host's, same answers on its tables"
@@ -108,6 +126,11 @@ run_mingw() {
     -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++ -DCMAKE_EXE_LINKER_FLAGS=-static || return 1
   have wine || { echo "mingw: core and driver built for Windows; not run (wine missing)"; return 0; }
   export WINEPREFIX=$out/wine-prefix WINEDEBUG=-all
+  # The prefix is made before the first run, which then does not race its set-up.
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    { wineboot --init && wineserver --wait; } >"$out/wine-prefix.log" 2>&1 ||
+      { tail -n 30 "$out/wine-prefix.log"; return 1; }
+  fi
   compare mingw wine "$out/mingw/driver.exe"
 }
 
