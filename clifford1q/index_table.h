@@ -16,11 +16,11 @@
 namespace vantrel {
 
 // Hands out memory that is already zero, so elements are not value-initialised a
-// second time. Where the system has mmap the memory comes straight from the kernel;
-// on Linux it is also mapped in one go (MAP_POPULATE), so filling a table, or reading
-// one from a file, takes no page fault per page, which is most of the cost of
-// touching half a gigabyte. Elsewhere (Windows) it comes from calloc, whose large
-// blocks are the system's zeroed pages too.
+// second time. Where the system has mmap the memory comes straight from the kernel,
+// page by page as it is first touched: a table read from its file is paged in by the
+// thread reading it, while another proves the rows already read (mapping all of it
+// up front, with MAP_POPULATE, made loading a fifth slower). Elsewhere (Windows) it
+// comes from calloc, whose large blocks are the system's zeroed pages too.
 template <class T>
 struct KernelAllocator {
   using value_type = T;
@@ -34,9 +34,6 @@ struct KernelAllocator {
     int flags = MAP_PRIVATE | MAP_ANONYMOUS;
 #else
     int flags = MAP_PRIVATE | MAP_ANON;  // the older BSD name
-#endif
-#ifdef MAP_POPULATE
-    flags |= MAP_POPULATE;
 #endif
     void* p = mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, flags, -1, 0);
     if (p == MAP_FAILED) throw std::bad_alloc();

@@ -43,6 +43,7 @@
 #include "clifford1q/index_table.h"
 #include "clifford1q/multiplication_table.h"
 #include "clifford1q/output_file.h"
+#include "clifford1q/pipeline.h"
 #include "clifford1q/table_run.h"
 
 namespace vantrel {
@@ -106,21 +107,31 @@ TableFileData<typename Group::Record> read_table_file(const std::string& path) {
   constexpr std::size_t table_at = 4 * s, inverse_at = table_at + 4 * n * n,
                         records_at = inverse_at + 4 * n;
   InputFile file(path, records_at + sizeof(Record) * n);
+  TableFileData<Record> data;
+  data.special_operations.resize(s);
+  file.read(0, std::span(data.special_operations));
+  data.elements.resize(n);
+  file.read(records_at, std::span(data.elements));
+  data.inverse_table.resize(n);
+  file.read(inverse_at, std::span(data.inverse_table));
+
+  // The table is read a few rows at a time on a thread of its own, while this one
+  // enumerates the group, checks the other blocks and proves each run of rows.
+  constexpr std::size_t kRows = 16, runs = (n + kRows - 1) / kRows;
+  Pipeline reading(runs, runs, [&](std::size_t k) {
+    if (k == 0) data.table = IndexTable(n * n);
+    const std::size_t first = k * kRows, rows = std::min(kRows, n - first);
+    file.read(table_at + 4 * first * n, std::span(data.table.data() + first * n, rows * n));
+  });
 
   std::ostream quiet(nullptr);
   const auto group = Group::enumerate(quiet);
   const std::vector<Record> records = group_records<Record>(group);
   const MultiplicationTable table(group, std::span<const Record>(records), Group::gates());
 
-  TableFileData<Record> data;
-  data.special_operations.resize(s);
-  file.read(0, std::span(data.special_operations));
   std::vector<std::int32_t> special;
   for (const auto& key : Group::special_keys()) special.push_back(group.index_of(key));
   file.compare("special operation", data.special_operations, special, n);
-
-  data.elements.resize(n);
-  file.read(records_at, std::span(data.elements));
   for (std::size_t i = 0; i < n; ++i) {
     const Record &got = data.elements[i], &want = records[i];
     file.check_word(i, got.buffer, got.size, Group::kGateCodes);
@@ -132,19 +143,10 @@ TableFileData<typename Group::Record> read_table_file(const std::string& path) {
     }
     file.compare_matrix(i, got.arr, want.arr);
   }
-
-  data.inverse_table.resize(n);
-  file.read(inverse_at, std::span(data.inverse_table));
   file.compare("inverse table", data.inverse_table, table.inverse(), n);
 
-  // A few rows at a time, each checked while it is still in the cache.
-  constexpr std::size_t kRows = 16;
-  data.table = IndexTable(n * n);
-  for (std::size_t first = 0; first < n; first += kRows) {
-    const std::size_t rows = std::min(kRows, n - first);
-    const std::span run(data.table.data() + first * n, rows * n);
-    file.read(table_at + 4 * first * n, run);
-    for (std::size_t i = first; i < first + rows; ++i) {
+  reading.take_each([&](std::size_t k) {
+    for (std::size_t i = k * kRows; i < std::min(n, (k + 1) * kRows); ++i) {
       std::int32_t expected;
       const auto j = static_cast<std::size_t>(
           table.first_difference(static_cast<std::int32_t>(i), data.table.data(), &expected));
@@ -153,7 +155,7 @@ TableFileData<typename Group::Record> read_table_file(const std::string& path) {
                      i * n + j);
       }
     }
-  }
+  });
   data.right = table.right();
   return data;
 }
