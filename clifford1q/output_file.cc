@@ -122,9 +122,24 @@ void OutputFile::discard() {
 }
 
 void OutputFile::reserve([[maybe_unused]] std::size_t size) {
+  if (file_ == nullptr) return;
+#ifdef POSIX_FADV_DONTNEED
+  // The pages the old file has in the page cache go back to the system now rather
+  // than at the rename; its bytes on the disk stay as they are. The new file's pages
+  // then reuse them: memory the system has not touched for a while can cost a fault
+  // in the host of a virtual machine per page, which measured more than doubled
+  // generate_table44 over a table it had made before.
+  if (!temporary_.empty()) {
+    const int old = ::open(target_.c_str(), O_RDONLY | kCloseOnExec | kNonBlocking);
+    if (old >= 0) {
+      ::posix_fadvise(old, 0, 0, POSIX_FADV_DONTNEED);
+      ::close(old);
+    }
+  }
+#endif
 #ifdef __linux__
-  if (file_ == nullptr || size == 0) return;
-  if (::fallocate(fileno(file_), 0, 0, static_cast<off_t>(size)) != 0 && errno == ENOSPC) {
+  if (size > 0 && ::fallocate(fileno(file_), 0, 0, static_cast<off_t>(size)) != 0 &&
+      errno == ENOSPC) {
     ok_ = false;
   }
 #endif

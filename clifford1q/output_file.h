@@ -59,6 +59,7 @@ class OutputFile {
   std::FILE* stream() const { return file_; }
   // Reserves the file's final size on the disk where the file system can, which
   // saves allocating it piece by piece; a disk too small counts as a failed write.
+  // The file replaced keeps its bytes but gives up its pages in the page cache.
   void reserve(std::size_t size);
   // Writes the items in the file's byte order.
   template <class T>
