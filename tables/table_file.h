@@ -115,15 +115,6 @@ TableFileData<typename Group::Record> read_table_file(const std::string& path) {
   data.inverse_table.resize(n);
   file.read(inverse_at, std::span(data.inverse_table));
 
-  // The table is read a few rows at a time on a thread of its own, while this one
-  // enumerates the group, checks the other blocks and proves each run of rows.
-  constexpr std::size_t kRows = 16, runs = (n + kRows - 1) / kRows;
-  Pipeline reading(runs, runs, [&](std::size_t k) {
-    if (k == 0) data.table = IndexTable(n * n);
-    const std::size_t first = k * kRows, rows = std::min(kRows, n - first);
-    file.read(table_at + 4 * first * n, std::span(data.table.data() + first * n, rows * n));
-  });
-
   std::ostream quiet(nullptr);
   const auto group = Group::enumerate(quiet);
   const std::vector<Record> records = group_records<Record>(group);
@@ -145,6 +136,15 @@ TableFileData<typename Group::Record> read_table_file(const std::string& path) {
   }
   file.compare("inverse table", data.inverse_table, table.inverse(), n);
 
+  // Only a file whose other blocks are right costs the table's memory. The table is
+  // read a few rows at a time on a thread of its own while this one proves each run
+  // of rows read.
+  constexpr std::size_t kRows = 16, runs = (n + kRows - 1) / kRows;
+  data.table = IndexTable(n * n);
+  Pipeline reading(runs, runs, [&](std::size_t k) {
+    const std::size_t first = k * kRows, rows = std::min(kRows, n - first);
+    file.read(table_at + 4 * first * n, std::span(data.table.data() + first * n, rows * n));
+  });
   reading.take_each([&](std::size_t k) {
     for (std::size_t i = k * kRows; i < std::min(n, (k + 1) * kRows); ++i) {
       std::int32_t expected;
