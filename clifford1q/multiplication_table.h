@@ -53,7 +53,8 @@ class MultiplicationTable {
                                 std::int32_t* expected) const;
 
   // Prints "Generating table: " and the progress lines, and hands `emit` the table
-  // in order, a run of whole rows at a time.
+  // in order, a run of whole rows at a time, on the calling thread; the next runs
+  // are made meanwhile on a second one.
   void produce(TableProgress progress,
                const std::function<void(std::span<const std::int32_t>)>& emit) const;
 
