@@ -97,6 +97,30 @@ class InputFile {
   int fd_ = -1;
 };
 
+// What a file of the group `Group` must hold besides the table rows, and what proves
+// those: made by enumerating the group quietly, once per process, on the first load
+// (every file of a group holds the same), and kept for the loads that follow.
+template <class Group>
+struct ExpectedFile {
+  using Record = typename Group::Record;
+  std::vector<std::int32_t> special;
+  std::vector<Record> records;
+  MultiplicationTable table;
+
+  static const ExpectedFile& get() {
+    static const ExpectedFile expected = [] {
+      std::ostream quiet(nullptr);
+      const auto group = Group::enumerate(quiet);
+      std::vector<std::int32_t> special;
+      for (const auto& key : Group::special_keys()) special.push_back(group.index_of(key));
+      std::vector<Record> records = group_records<Record>(group);
+      MultiplicationTable table(group, std::span<const Record>(records), Group::gates());
+      return ExpectedFile{std::move(special), std::move(records), std::move(table)};
+    }();
+    return expected;
+  }
+};
+
 // Reads a table file of the group `Group` (its kSpecials, kElements, kGateCodes,
 // Record, enumerate, gates and special_keys) and proves it is the table generation
 // writes; throws a runtime error naming the block and entry otherwise.
@@ -115,14 +139,10 @@ TableFileData<typename Group::Record> read_table_file(const std::string& path) {
   data.inverse_table.resize(n);
   file.read(inverse_at, std::span(data.inverse_table));
 
-  std::ostream quiet(nullptr);
-  const auto group = Group::enumerate(quiet);
-  const std::vector<Record> records = group_records<Record>(group);
-  const MultiplicationTable table(group, std::span<const Record>(records), Group::gates());
-
-  std::vector<std::int32_t> special;
-  for (const auto& key : Group::special_keys()) special.push_back(group.index_of(key));
-  file.compare("special operation", data.special_operations, special, n);
+  const ExpectedFile<Group>& reference = ExpectedFile<Group>::get();
+  const std::vector<Record>& records = reference.records;
+  const MultiplicationTable& table = reference.table;
+  file.compare("special operation", data.special_operations, reference.special, n);
   for (std::size_t i = 0; i < n; ++i) {
     const Record &got = data.elements[i], &want = records[i];
     file.check_word(i, got.buffer, got.size, Group::kGateCodes);
