@@ -17,8 +17,8 @@ class Pipeline {
  public:
   // Starts calling make(0), make(1), ... make(parts - 1) on a thread of its own.
   // make(k) waits until take has finished part k - ahead (ahead >= 1), so that part
-  // k may reuse that part's memory. Where no thread can be started, make(k) is called by take
-  // instead, just before take(k).
+  // k may reuse that part's memory. Where no thread can be started, take calls
+  // make(k) itself, just before take(k).
   Pipeline(std::size_t parts, std::size_t ahead, std::function<void(std::size_t)> make)
       : parts_(parts), ahead_(ahead), make_(std::move(make)) {
     try {
