@@ -18,6 +18,7 @@ import numpy as np
 import Vantrel
 
 from .gates import catalogue, equal_up_to_phase
+from .native import compiled
 
 __all__ = ["CliffordGroup"]
 
@@ -210,3 +211,42 @@ class CliffordGroup:
         as the module's checker finds it."""
         return self.checker([gate.code for gate in reversed(gates)], [])
 
+
+    def native(self, index, basis):
+        """The native gates that perform element `index`, fewest first, in time order.
+
+        Each element is compiled by a search of the whole group (once per basis,
+        kept on the group), so its circuit provably has the fewest entanglers of
+        any circuit in the basis, then the fewest ``sx``, then the fewest ``rz``;
+        ties are broken the same way every time.
+
+        Parameters
+        ----------
+        index : int
+            An element index, 0 to ``order - 1``.
+        basis : str, sequence or NativeBasis
+            ``"rz,sx"`` on one qubit; ``"rz,sx,cz"``, ``"rz,sx,cx"`` or
+            ``("rz", "sx", (name, matrix))`` with an entangler locally equivalent
+            to CNOT on two (see `native_basis`; a `NativeBasis` or a string is
+            proven once, a pair with a matrix on every call).
+
+        Returns
+        -------
+        tuple of Gate
+            Played first to last, they perform ``unitary(index)`` up to a global
+            phase; ``rz`` turns are multiples of π/2. Empty for the identity.
+
+        Raises
+        ------
+        IndexError
+            For an index outside the group.
+        ValueError
+            For a basis `native_basis` refuses.
+
+        Examples
+        --------
+        >>> group = CliffordGroup(1, "rb22.dat")
+        >>> [gate.qasm for gate in group.native(group.index_of("Y/2"), "rz,sx")]
+        ['rz(-pi/2) q[0];', 'sx q[0];', 'rz(pi/2) q[0];']
+        """
+        return compiled(self, basis).circuit(self._checked_index(index))
