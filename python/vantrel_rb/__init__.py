@@ -46,6 +46,6 @@ from .simulation import injected_epc, injected_gate_error, simulate
 
 __all__ = ["CliffordGroup", "Gate", "catalogue", "STANDARD_GATES", "Sequence", "Experiment",
            "standard_rb", "interleaved_rb", "to_qasm3", "to_json", "write_experiment",
-           "DecayFit", "InterleavedFit", "GateCounts", "DecayWarning", "fit_decay", "fit_interleaved",
-           "gates_per_clifford", "plot_decay", "simulate", "injected_epc",
+           "DecayFit", "InterleavedFit", "GateCounts", "DecayWarning", "fit_decay",
+           "fit_interleaved", "gates_per_clifford", "plot_decay", "simulate", "injected_epc",
            "injected_gate_error"]
