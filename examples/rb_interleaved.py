@@ -39,14 +39,14 @@ def run(key, args):
 
     experiments = rb.interleaved_rb(group, gate, lengths, args.samples, seed=args.seed)
     for experiment in experiments:
-        path = rb.write_experiment(experiment, f"rb_{key}")
+        path = rb.write_experiment(experiment, f"rb_{key}", replace=True)  # over the last run
         print(f"{experiment.name}: {len(experiment.sequences)} sequences, written to {path}"
               f" and {path.with_suffix('')}/")
     extra_text = f", {extra:g} more after each {gate}" if extra else ""
     print(f"simulated: depolarizing {noise:g} after every gate{extra_text},"
           f" {args.shots} shots per sequence", flush=True)
     seeds = np.random.SeedSequence(args.seed).spawn(2)
-    fits = [rb.fit_decay(e.lengths, rb.simulate(e, noise, extra, args.shots, seed), qubits=qubits)
+    fits = [rb.fit_decay(e, rb.simulate(e, noise, extra, args.shots, seed))
             for e, seed in zip(experiments, seeds)]
     reference, interleaved = fits
     print("     m   reference   interleaved")

@@ -1,7 +1,10 @@
 """vantrel_rb analysis and simulation: fits find what was put in, and the examples run."""
 
+import dataclasses
 import doctest
 import importlib
+import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -45,3 +48,52 @@ def test_examples_run(rb22_path, monkeypatch, module):
     found = doctest.testmod(importlib.import_module("vantrel_rb" + module),
                             extraglobs={**vars(rb), "np": np}, optionflags=doctest.ELLIPSIS)
     assert found.failed == 0 and found.attempted > 0
+
+
+@pytest.fixture(scope="module")
+def pair(rb22_path):
+    group = rb.CliffordGroup(1, rb22_path)
+    return group, *rb.interleaved_rb(group, "X/2", [1, 4, 9], 2, seed=1)
+
+
+EXACT = rb.DecayFit(1, LENGTHS, LENGTHS, None, 0.5, 0, 0.99, 0, 0.5, 0)
+
+
+@pytest.mark.parametrize("call, error, message", [
+    (lambda g, r, i: g.unitary(1.7), TypeError, "integer"),
+    (lambda g, r, i: rb.standard_rb(None, [2.7], 3), TypeError, "must be integers"),
+    (lambda g, r, i: rb.standard_rb(None, "14", 3), TypeError, "not '14'"),
+    (lambda g, r, i: rb.standard_rb(None, [4], 2.9), TypeError, "must be integers"),
+    (lambda g, r, i: rb.standard_rb(None, [4, 4], 2), ValueError, "4 is given more than once"),
+    (lambda g, r, i: rb.interleaved_rb(None, "X", [10**8], 2), ValueError, "1 to 100000"),
+    (lambda g, r, i: rb.standard_rb(g, [4], 2, np.random.SeedSequence(1, pool_size=8)), ValueError,
+     "pool size 8"),
+    (lambda g, r, i: rb.simulate(r, noise=2.0), ValueError, "noise must be from 0 to 1"),
+    (lambda g, r, i: rb.simulate(i, interleaved_error=np.nan), ValueError, "0 to 1"),
+    (lambda g, r, i: rb.simulate(r, shots=0), ValueError, "shots must be at least 1"),
+    (lambda g, r, i: rb.simulate(r, shots=1.5), TypeError, "integer"),
+    (lambda g, r, i: rb.fit_decay(r, rb.simulate(r), qubits=2), ValueError, "is on 1"),
+    (lambda g, r, i: rb.fit_decay(LENGTHS, LENGTHS, qubits=3), ValueError, "1 or 2, not 3"),
+    (lambda g, r, i: rb.fit_interleaved(EXACT, dataclasses.replace(EXACT, p=1.2)), ValueError,
+     r"p = 1.2 outside \(0, 1\]"),
+])
+def test_bad_numbers_are_refused(pair, call, error, message):
+    with pytest.raises(error, match=message):
+        call(*pair)
+
+
+def test_fits_are_bounded_warn_when_the_lengths_miss_the_decay_and_know_the_qubits(rb44_path):
+    m = np.array([1, 10, 50, 100])
+    with pytest.warns(rb.DecayWarning, match="the lengths 1 to 100 do not resolve the decay"):
+        fit = rb.fit_decay(m, 0.3 * 0.5**m + 0.65)
+    assert fit.A >= 0 and 0 < fit.p <= 1 and fit.B >= 0 and fit.epc >= 0
+    experiment = rb.standard_rb(rb.CliffordGroup(2, rb44_path), [1, 10, 40, 80], 1, seed=1)
+    fit = rb.fit_decay(experiment, 0.75 * 0.97 ** np.array(experiment.lengths) + 0.25)
+    assert (fit.qubits, fit.epc) == (2, pytest.approx(0.75 * 0.03))
+
+
+def test_importing_the_package_leaves_scipy_and_matplotlib_out():
+    run = subprocess.run([sys.executable, "-c", "import vantrel_rb, sys;"
+                          " print('scipy' in sys.modules, 'matplotlib' in sys.modules)"],
+                         capture_output=True, text=True, check=True)
+    assert run.stdout == "False False\n"

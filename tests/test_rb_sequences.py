@@ -142,3 +142,35 @@ def test_command_line_writes_an_experiment(rb22_path, tmp_path):
     programs = sorted((tmp_path / "interleaved").iterdir())
     assert [p.name for p in programs[:2]] == ["m0001_s000.qasm", "m0001_s001.qasm"]
     assert all(survival(p.read_text(), 1) == pytest.approx(1) for p in programs)
+
+
+@pytest.mark.parametrize("name", ["measure", "reset", "barrier", "U", "gphase", "pi", "sin", "let",
+                                  "t", "rx", "u3", "CX", "q", "c", "a", "X", "π", "h\n"])
+def test_native_names_that_a_program_would_misread_are_refused(groups, name):
+    with pytest.raises(ValueError, match="reserved|stdgates|used|identifier|not the OpenQASM"):
+        rb.interleaved_rb(groups[1], (name, QASM["h"]), [1], 1, seed=1)
+
+
+@pytest.mark.parametrize("qubits, gate", [(1, ("h", QASM["h"])), (2, ("iswap", ISWAP))])
+def test_check_plays_native_gates_by_their_matrix(groups, qubits, gate):
+    native = rb.interleaved_rb(groups[qubits], gate, [1], 1, seed=1)[1].interleaved[0]
+    assert groups[qubits].check([native] * 4) and not groups[qubits].check([native] * 3)
+    with pytest.raises(ValueError, match="not a .*Clifford"):
+        groups[qubits].check([rb.Gate("t", "t q[0];", np.diag([1, 1j**0.5] * qubits))])
+
+
+@pytest.mark.parametrize("gate", ["CZ", QASM["cz"]])
+def test_the_cz_slot_plays_cz_alone(groups, gate):
+    interleaved = rb.interleaved_rb(groups[2], gate, [3], 2, seed=1)[1]
+    assert [g.name for g in interleaved.interleaved] == ["CZ"]
+    assert all(rb.to_qasm3(s, keep_identity=True).split("barrier q;")[1::2][:3]
+               == ["\ncz q[0], q[1];\n"] * 3 for s in interleaved.sequences)
+    assert rb.injected_gate_error(interleaved, 0.01, keep_identity=True) == pytest.approx(0.0075)
+
+
+@pytest.mark.parametrize("seed", [np.random.SeedSequence(9).spawn(3)[2], None, 5,
+                                  np.random.default_rng(4), np.random.SeedSequence([1, 2])])
+def test_the_recorded_seed_remakes_the_experiment(groups, seed):
+    draw = lambda seed: json.loads(rb.to_json(rb.standard_rb(groups[1], [1, 5], 2, seed)))
+    record = draw(seed)
+    assert draw(np.random.SeedSequence(record["seed"], spawn_key=record["spawn_key"])) == record

@@ -21,7 +21,8 @@ Contents, one module per concept:
   entangler;
 - `experiments`: `standard_rb` and `interleaved_rb`;
 - `export`: `to_qasm3`, `to_json`, `write_experiment`;
-- `analysis`: `fit_decay`, `fit_interleaved`, `gates_per_clifford`, `plot_decay`;
+- `analysis`: `fit_decay`, `fit_interleaved`, `gates_per_clifford`, `plot_decay`
+  (SciPy and matplotlib are imported only when these fit or plot);
 - `simulation`: `simulate` and the errors its noise injects.
 
 Examples
@@ -30,16 +31,16 @@ Examples
 >>> group = rb.CliffordGroup(1, "rb22.dat")
 >>> reference, interleaved = rb.interleaved_rb(group, "X/2", [1, 16, 64], 10, seed=1)
 >>> noise = 0.01
->>> ref = rb.fit_decay(reference.lengths, rb.simulate(reference, noise))
->>> irb = rb.fit_decay(interleaved.lengths, rb.simulate(interleaved, noise))
+>>> ref = rb.fit_decay(reference, rb.simulate(reference, noise))
+>>> irb = rb.fit_decay(interleaved, rb.simulate(interleaved, noise))
 >>> result = rb.fit_interleaved(ref, irb)
 >>> expected = rb.injected_gate_error(interleaved, noise)
 >>> abs(result.gate_error - expected) < result.bound
 True
 """
 
-from .analysis import (DecayFit, GateCounts, InterleavedFit, fit_decay, fit_interleaved,
-                       gates_per_clifford, plot_decay)
+from .analysis import (DecayFit, DecayWarning, GateCounts, InterleavedFit, fit_decay,
+                       fit_interleaved, gates_per_clifford, plot_decay)
 from .experiments import Experiment, Sequence, interleaved_rb, standard_rb
 from .export import to_json, to_qasm3, write_experiment
 from .gates import STANDARD_GATES, Gate, catalogue
@@ -49,7 +50,7 @@ from .simulation import injected_epc, injected_gate_error, simulate
 
 __all__ = ["CliffordGroup", "Gate", "catalogue", "STANDARD_GATES", "Sequence", "Experiment",
            "standard_rb", "interleaved_rb", "to_qasm3", "to_json", "write_experiment",
-           "DecayFit", "InterleavedFit", "GateCounts", "fit_decay", "fit_interleaved",
-           "gates_per_clifford", "plot_decay", "simulate", "injected_epc",
+           "DecayFit", "InterleavedFit", "GateCounts", "DecayWarning", "fit_decay",
+           "fit_interleaved", "gates_per_clifford", "plot_decay", "simulate", "injected_epc",
            "injected_gate_error", "NativeBasis", "NativeCounts", "native_basis",
            "native_counts"]

@@ -7,12 +7,20 @@ error bounded by E (Magesan et al., Phys. Rev. Lett. 109, 080505, 2012).
 """
 
 import dataclasses
+import operator
+import warnings
 
 import numpy as np
-from scipy.optimize import curve_fit
 
-__all__ = ["DecayFit", "InterleavedFit", "GateCounts", "fit_decay", "fit_interleaved",
-           "gates_per_clifford", "plot_decay"]
+from .experiments import Experiment
+
+__all__ = ["DecayFit", "InterleavedFit", "GateCounts", "DecayWarning", "fit_decay",
+           "fit_interleaved", "gates_per_clifford", "plot_decay"]
+
+
+class DecayWarning(UserWarning):
+    """The lengths of a decay fit do not resolve the decay: p and the error per
+    Clifford are not to be trusted."""
 
 
 def decay(m, a, p, b):
@@ -74,13 +82,15 @@ class GateCounts:
     cz: float
 
 
-def fit_decay(lengths, survival, sigma=None, qubits=1):
-    """Fits A·p^m + B to survival probabilities.
+def fit_decay(lengths, survival, sigma=None, qubits=None):
+    """Fits A·p^m + B, with A, B ≥ 0 and 0 < p ≤ 1, to survival probabilities.
 
     Parameters
     ----------
-    lengths : array_like
-        The sequence lengths m, at least three distinct ones.
+    lengths : array_like or Experiment
+        The sequence lengths m, at least three distinct ones; or the experiment
+        the survival probabilities were measured on, which gives the lengths and
+        the number of qubits.
     survival : array_like
         Either one survival probability per length, or an array of shape
         ``(len(lengths), samples)`` (as `simulate` returns), whose means are
@@ -88,7 +98,8 @@ def fit_decay(lengths, survival, sigma=None, qubits=1):
     sigma : array_like, optional
         Standard deviations of the values fitted; taken as absolute.
     qubits : int, optional
-        1 or 2: sets d = 2**qubits for the error per Clifford.
+        1 or 2: sets d = 2**qubits for the error per Clifford. By default the
+        experiment's, or 1 for bare lengths.
 
     Returns
     -------
@@ -96,8 +107,17 @@ def fit_decay(lengths, survival, sigma=None, qubits=1):
 
     Raises
     ------
+    TypeError
+        For a number of qubits that is not an integer.
     ValueError
-        For fewer than three lengths or a survival array of another shape.
+        For fewer than three lengths, a survival array of another shape, or a
+        number of qubits other than 1 or 2 or than the experiment's.
+
+    Warns
+    -----
+    DecayWarning
+        When the fitted decay hardly falls over the lengths (less than 10 %), or
+        is over (below 1 %) before the second length, or is not seen at all.
 
     Examples
     --------
@@ -106,6 +126,15 @@ def fit_decay(lengths, survival, sigma=None, qubits=1):
     >>> round(fit.p, 6), round(fit.epc, 6)
     (0.99, 0.005)
     """
+    from scipy.optimize import curve_fit
+
+    if isinstance(lengths, Experiment):
+        if qubits is not None and operator.index(qubits) != lengths.qubits:
+            raise ValueError(f"qubits={qubits!r}, but the experiment is on {lengths.qubits}")
+        lengths, qubits = lengths.lengths, lengths.qubits
+    qubits = 1 if qubits is None else operator.index(qubits)
+    if qubits not in (1, 2):
+        raise ValueError(f"qubits must be 1 or 2, not {qubits}")
     lengths = np.asarray(lengths, dtype=float)
     survival = np.asarray(survival, dtype=float)
     if len(np.unique(lengths)) < 3 or survival.shape[:1] != lengths.shape or survival.ndim > 2:
@@ -124,8 +153,16 @@ def fit_decay(lengths, survival, sigma=None, qubits=1):
     p0 = float(np.clip((ends[1] / ends[0]) ** (1 / span), 0.5, 1 - 1e-6))
     a0 = max((survival[0] - b0) / p0 ** lengths.min(), 1e-3)
     params, covariance = curve_fit(decay, lengths, survival, p0=(a0, p0, b0), sigma=sigma,
-                                   absolute_sigma=sigma is not None, maxfev=20000)
+                                   absolute_sigma=sigma is not None, maxfev=20000,
+                                   bounds=([0, 1e-12, 0], [np.inf, 1, np.inf]))
     errors = np.sqrt(np.abs(np.diag(covariance)))
+    a, p, _ = params
+    m = np.unique(lengths)
+    if a * p ** m[0] < 1e-3 or p ** (m[-1] - m[0]) > 0.9 or p ** (m[1] - m[0]) < 0.01:
+        warnings.warn(f"the lengths {m[0]:g} to {m[-1]:g} do not resolve the decay"
+                      f" (A = {a:.3g}, p = {p:.6g}): choose lengths over which A·p^m falls"
+                      " to about a third, several of them before that", DecayWarning,
+                      stacklevel=2)
     return DecayFit(qubits, lengths, survival, sigma, *(float(x) for x in
                                                         np.ravel([params, errors], "F")))
 
@@ -148,7 +185,8 @@ def fit_interleaved(reference, interleaved):
     Raises
     ------
     ValueError
-        When the two fits are of different numbers of qubits.
+        When the two fits are of different numbers of qubits, or a decay p is
+        outside (0, 1].
 
     Examples
     --------
@@ -160,13 +198,16 @@ def fit_interleaved(reference, interleaved):
     """
     if reference.qubits != interleaved.qubits:
         raise ValueError(f"fits of {reference.qubits} and {interleaved.qubits} qubits do not pair")
+    for fit in (reference, interleaved):
+        if not 0 < fit.p <= 1:  # as fit_decay bounds it; a DecayFit made by hand may not be
+            raise ValueError(f"a decay p = {fit.p!r} outside (0, 1] gives no gate error")
     d = 2**reference.qubits
     p, pc = reference.p, interleaved.p
     scale = (d - 1) / d
     error = scale * np.hypot(interleaved.p_err / p, pc * reference.p_err / p**2)
     bound = min(scale * (abs(p - pc / p) + 1 - p),
                 2 * (d**2 - 1) * (1 - p) / (p * d**2)
-                + 4 * np.sqrt(max(1 - p, 0)) * np.sqrt(d**2 - 1) / p)
+                + 4 * np.sqrt(1 - p) * np.sqrt(d**2 - 1) / p)
     return InterleavedFit(scale * (1 - pc / p), float(error), float(bound), reference,
                           interleaved)
 

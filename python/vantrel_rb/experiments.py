@@ -6,13 +6,22 @@ the recovery word that returns the qubits to |0…0⟩. Every sequence is checke
 the module's checker, in the order it is played, before it is returned.
 """
 
+import collections
 import dataclasses
+import operator
 
 import numpy as np
 
 from .gates import Gate, native_gate
 
-__all__ = ["Sequence", "Experiment", "standard_rb", "interleaved_rb"]
+__all__ = ["Sequence", "Experiment", "standard_rb", "interleaved_rb", "MAX_LENGTH",
+           "MAX_ELEMENTS"]
+
+#: The longest sequence, in random Clifford elements.
+MAX_LENGTH = 100_000
+#: The most elements one experiment holds, random and interleaved together: beyond
+#: this, drawing, checking and export take minutes and gigabytes.
+MAX_ELEMENTS = 10_000_000
 
 
 @dataclasses.dataclass(frozen=True)
@@ -63,9 +72,12 @@ class Experiment:
         The sequence lengths, in the order given.
     samples : int
         Sequences per length.
-    seed : int or None
-        The seed the experiment can be remade from: the int given, or the
-        entropy of the SeedSequence given; None when a Generator was given.
+    seed : int or tuple of int
+        The entropy of the ``numpy.random.SeedSequence`` the experiment was
+        drawn from: the int given, the entropy of the SeedSequence given, 128
+        bits drawn from the Generator given, or fresh entropy when no seed was
+        given. ``SeedSequence(seed, spawn_key=spawn_key)`` as the seed remakes
+        the experiment (and its reference or interleaved partner).
     nested : bool
         Whether each sample's shorter sequences are prefixes of its longer ones.
     table : str
@@ -77,38 +89,96 @@ class Experiment:
         The gates played in each interleaved slot; empty for standard RB.
     interleaved_element : int or None
         The element index of the interleaved gate.
+    spawn_key : tuple of int
+        The spawn key of the SeedSequence; empty unless one spawned was given.
     """
 
     name: str
     qubits: int
     lengths: tuple[int, ...]
     samples: int
-    seed: int | None
+    seed: int | tuple[int, ...]
     nested: bool
     table: str
     sequences: tuple[Sequence, ...]
     interleaved: tuple[Gate, ...] = ()
     interleaved_element: int | None = None
+    spawn_key: tuple[int, ...] = ()
 
 
-def _reproducible(seed):
-    if isinstance(seed, np.random.SeedSequence):
-        return seed.entropy
-    return None if isinstance(seed, np.random.Generator) or seed is None else int(seed)
+def validated(lengths, samples, interleaved=False):
+    """The lengths and the sample count as ints, checked as the experiments check them.
 
-
-def _validated(lengths, samples):
-    lengths = tuple(int(m) for m in lengths)
-    if not lengths or min(lengths) < 1:
-        raise ValueError(f"lengths must be positive, got {list(lengths)}")
-    if int(samples) < 1:
+    Raises
+    ------
+    TypeError
+        For a length or sample count that is not an integer (``2.7``, ``"14"``).
+    ValueError
+        For no lengths, a length below 1 or above `MAX_LENGTH`, a length given
+        twice, a sample count below 1, or more than `MAX_ELEMENTS` elements in
+        all (twice the Cliffords when `interleaved`).
+    """
+    if isinstance(lengths, (str, bytes)):
+        raise TypeError(f"lengths must be a sequence of integers, not {lengths!r}")
+    try:
+        lengths, samples = tuple(operator.index(m) for m in lengths), operator.index(samples)
+    except TypeError:
+        raise TypeError(f"lengths and samples must be integers, got {lengths!r} and"
+                        f" {samples!r}") from None
+    if not lengths or not 1 <= min(lengths) <= max(lengths) <= MAX_LENGTH:
+        raise ValueError(f"lengths must be 1 to {MAX_LENGTH}, got {list(lengths)}")
+    twice = [m for m, count in collections.Counter(lengths).items() if count > 1]
+    if twice:
+        raise ValueError(f"length {twice[0]} is given more than once: its sequences would"
+                         " share one name")
+    if samples < 1:
         raise ValueError(f"samples must be positive, got {samples}")
-    return lengths, int(samples)
+    total = sum(lengths) * samples * (2 if interleaved else 1)
+    if total > MAX_ELEMENTS:
+        raise ValueError(f"the experiment would hold {total} elements, more than"
+                         f" {MAX_ELEMENTS}")
+    return lengths, samples
+
+
+def _seed_sequence(seed):
+    """The SeedSequence to draw from, whose entropy and spawn key the experiment records.
+
+    A Generator's state is not recorded; 128 bits drawn from it seed the experiment
+    instead, so equal Generators still give equal experiments.
+    """
+    if seed is None:
+        return np.random.SeedSequence()
+    if isinstance(seed, np.random.Generator):
+        return np.random.SeedSequence(int.from_bytes(seed.bytes(16), "little"))
+    if isinstance(seed, np.random.SeedSequence):
+        if seed.pool_size != np.random.SeedSequence().pool_size:
+            raise ValueError(f"a SeedSequence of pool size {seed.pool_size} cannot be recorded")
+        return seed
+    if not hasattr(seed, "__index__"):
+        raise TypeError(f"seed must be an int, a SeedSequence, a Generator or None, not {seed!r}")
+    if operator.index(seed) < 0:
+        raise ValueError(f"seed must be non-negative, not {seed!r}")
+    return np.random.SeedSequence(operator.index(seed))
+
+
+def _recorded(seed):
+    """A SeedSequence as the experiment records it: (entropy, spawn key) of plain ints."""
+    entropy = seed.entropy
+    entropy = int(entropy) if isinstance(entropy, (int, np.integer)) else tuple(map(int, entropy))
+    return entropy, tuple(int(x) for x in seed.spawn_key)
+
+
+def _slot(group, element):
+    """The interleaved slot's gates: the element's word, but a word that is an idle then
+    one gate (the catalogue's CZ) plays the gate alone, so that the slot's error is the
+    gate's own whether or not identities are kept."""
+    word = group.word(element)
+    return word[1:] if len(word) == 2 and word[0].is_identity else word
 
 
 def _experiment(name, group, lengths, samples, rng, seed, nested, slot=None, progress=None):
-    """Draws the sequences; `slot` is (element, gates) of the interleaved gate."""
-    lengths, samples = _validated(lengths, samples)
+    """Draws the sequences; `slot` is (element, gates) of the interleaved gate, `seed` the
+    SeedSequence of `rng`."""
     longest = [rng.integers(group.order, size=max(lengths)) for _ in range(samples if nested else 0)]
     sequences = []
     for m in lengths:
@@ -123,8 +193,7 @@ def _experiment(name, group, lengths, samples, rng, seed, nested, slot=None, pro
                     cliffords.append(slot[1])
             _, codes = group.query.get_full_sequence_and_inverse_sequence(elements)
             recovery = tuple(group.gates[c] for c in codes)
-            # The checker sees each element's own word, native gates included.
-            played = [gate for e in elements for gate in group.word(e)] + list(recovery)
+            played = [gate for clifford in cliffords for gate in clifford] + list(recovery)
             if not group.check(played):
                 raise RuntimeError(f"the recovery of elements {elements} does not return to the"
                                    " start state")
@@ -133,8 +202,9 @@ def _experiment(name, group, lengths, samples, rng, seed, nested, slot=None, pro
             if progress:
                 progress(len(sequences), len(lengths) * samples)
     element, interleaved = slot or (None, ())
-    return Experiment(name, group.qubits, lengths, samples, _reproducible(seed), nested,
-                      group.digest, tuple(sequences), interleaved, element)
+    entropy, spawn_key = _recorded(seed)
+    return Experiment(name, group.qubits, lengths, samples, entropy, nested, group.digest,
+                      tuple(sequences), interleaved, element, spawn_key)
 
 
 def standard_rb(group, lengths, samples, seed=None, nested=False, progress=None):
@@ -145,11 +215,13 @@ def standard_rb(group, lengths, samples, seed=None, nested=False, progress=None)
     group : CliffordGroup
         The group to draw from.
     lengths : sequence of int
-        The sequence lengths (numbers of random Cliffords), each at least 1.
+        The sequence lengths (numbers of random Cliffords), distinct, each 1 to
+        `MAX_LENGTH`.
     samples : int
         Random sequences per length.
     seed : int, numpy.random.Generator or numpy.random.SeedSequence, optional
-        Equal seeds give equal experiments.
+        Equal seeds give equal experiments; what the experiment records of it
+        remakes it (see `Experiment.seed`).
     nested : bool, optional
         Draw one sequence of the longest length per sample and cut every shorter
         length from its start, so shorter sequences are prefixes of longer ones.
@@ -162,8 +234,13 @@ def standard_rb(group, lengths, samples, seed=None, nested=False, progress=None)
 
     Raises
     ------
+    TypeError
+        For a length or sample count that is not an integer, or a seed of
+        another kind.
     ValueError
-        For an empty or non-positive length list or a non-positive sample count.
+        For no lengths, a length out of range or given twice, a non-positive
+        sample count, more than `MAX_ELEMENTS` elements in all, or a
+        SeedSequence of a pool size other than the default.
 
     Examples
     --------
@@ -174,8 +251,10 @@ def standard_rb(group, lengths, samples, seed=None, nested=False, progress=None)
     >>> standard_rb(group, [1, 4], 2, seed=7) == experiment
     True
     """
-    rng = np.random.default_rng(seed)
-    return _experiment("standard", group, lengths, samples, rng, seed, nested, None, progress)
+    lengths, samples = validated(lengths, samples)
+    seed = _seed_sequence(seed)
+    return _experiment("standard", group, lengths, samples, np.random.default_rng(seed), seed,
+                       nested, None, progress)
 
 
 def interleaved_rb(group, gate, lengths, samples, seed=None, nested=False, progress=None):
@@ -203,8 +282,8 @@ def interleaved_rb(group, gate, lengths, samples, seed=None, nested=False, progr
     Raises
     ------
     ValueError
-        When the gate is not a Clifford of the group's size, or a standard name
-        does not match its matrix; and as for `standard_rb`.
+        When the gate is not a Clifford of the group's size, or its name cannot
+        be a native gate's (see `native_gate`); and as for `standard_rb`.
 
     Examples
     --------
@@ -214,13 +293,15 @@ def interleaved_rb(group, gate, lengths, samples, seed=None, nested=False, progr
     >>> [gate.qasm for gate in interleaved.sequences[0].gates][-1]
     'h q[0];'
     """
+    lengths, samples = validated(lengths, samples, interleaved=True)
+    seed = _seed_sequence(seed)
     if isinstance(gate, tuple) and len(gate) == 2 and isinstance(gate[0], str):
         name, matrix = gate
         element = group.index_of(matrix)
         slot = (element, (native_gate(name, matrix, group.word(element)),))
     else:
         element = group.index_of(gate)
-        slot = (element, group.word(element))
+        slot = (element, _slot(group, element))
     rng = np.random.default_rng(seed)
     reference = _experiment("reference", group, lengths, samples, rng, seed, nested, None,
                             progress)

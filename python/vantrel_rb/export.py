@@ -4,8 +4,12 @@ Qubit 0 of every export is the first Kronecker factor of the two-qubit gates. Th
 identity code is an idle on hardware, so it is dropped unless asked for.
 """
 
+import errno
 import json
+import os
 import pathlib
+import shutil
+import tempfile
 
 __all__ = ["to_qasm3", "to_json", "write_experiment"]
 
@@ -68,7 +72,8 @@ def to_qasm3(sequence, keep_identity=False, barriers=True):
 def to_json(experiment, keep_identity=False):
     """The whole experiment as a JSON document.
 
-    It holds the experiment's name, qubits, lengths, samples, seed, nesting, the
+    It holds the experiment's name, qubits, lengths, samples, seed and spawn key
+    (``numpy.random.SeedSequence(seed, spawn_key=spawn_key)`` remakes it), nesting, the
     table's digest, the interleaved element and gates, the OpenQASM 3 text of
     every gate name used, and per sequence its length, sample, elements, gate
     names in time order and recovery gate names.
@@ -107,7 +112,8 @@ def to_json(experiment, keep_identity=False):
     document = {
         "experiment": experiment.name, "qubits": experiment.qubits,
         "lengths": list(experiment.lengths), "samples": experiment.samples,
-        "seed": experiment.seed, "nested": experiment.nested, "table": experiment.table,
+        "seed": experiment.seed, "spawn_key": list(experiment.spawn_key),
+        "nested": experiment.nested, "table": experiment.table,
         "interleaved": interleaved, "keep_identity": keep_identity,
         "gates": {name: {"qasm": gate.qasm, **({"definition": gate.definition}
                                                if gate.definition else {})}
@@ -117,8 +123,12 @@ def to_json(experiment, keep_identity=False):
     return json.dumps(document, indent=1)
 
 
-def write_experiment(experiment, folder, keep_identity=False, progress=None):
+def write_experiment(experiment, folder, keep_identity=False, progress=None, replace=False):
     """Writes ``<name>.json`` and one ``<name>/m<length>_s<sample>.qasm`` per sequence.
+
+    The files are written into a temporary folder inside `folder` and renamed into
+    place only when all are written: `folder` never holds a mix of two experiments'
+    files, and a failure leaves it as it was.
 
     Parameters
     ----------
@@ -129,21 +139,86 @@ def write_experiment(experiment, folder, keep_identity=False, progress=None):
         As for `to_qasm3` and `to_json`.
     progress : callable, optional
         Called as ``progress(done, total)`` after each file.
+    replace : bool, optional
+        Replace an experiment of the same name in `folder`, all its files.
 
     Returns
     -------
     pathlib.Path
         The JSON file.
+
+    Raises
+    ------
+    FileExistsError
+        When `folder` already holds ``<name>.json`` or ``<name>/`` and `replace`
+        is false.
+    OSError
+        When `folder` cannot be made or a file cannot be written.
     """
+    return _write_experiments([experiment], folder, keep_identity, replace,
+                              lambda _: progress)[0]
+
+
+def _entries(name):
+    return f"{name}.json", name
+
+
+def _existing(folder, names):
+    """The entries of the experiments `names` that `folder` already holds."""
     folder = pathlib.Path(folder)
-    programs = folder / experiment.name
-    programs.mkdir(parents=True, exist_ok=True)
-    total = len(experiment.sequences)
-    for done, sequence in enumerate(experiment.sequences, 1):
-        path = programs / f"m{sequence.length:04d}_s{sequence.sample:03d}.qasm"
-        path.write_text(to_qasm3(sequence, keep_identity))
-        if progress:
-            progress(done, total)
-    path = folder / f"{experiment.name}.json"
-    path.write_text(to_json(experiment, keep_identity))
-    return path
+    return [folder / entry for name in names for entry in _entries(name)
+            if os.path.lexists(folder / entry)]
+
+
+def _write_experiments(experiments, folder, keep_identity=False, replace=False,
+                      progress_for=lambda experiment: None):
+    """Writes several experiments into one folder as `write_experiment` writes one: all
+    of them or none. Returns their JSON files. `progress_for(experiment)` gives the
+    progress callable for each experiment's files."""
+    folder = pathlib.Path(folder)
+    names = [experiment.name for experiment in experiments]
+    if len(set(names)) < len(names):
+        raise ValueError(f"experiments of one name cannot share a folder: {names}")
+    present = _existing(folder, names)
+    if present and not replace:
+        raise FileExistsError(errno.EEXIST, "an experiment of that name is already there"
+                              " (replace=True replaces it)", str(present[0]))
+    folder.mkdir(parents=True, exist_ok=True)
+    staging = pathlib.Path(tempfile.mkdtemp(prefix=".vantrel_rb-", dir=folder))
+    new, old = staging / "new", staging / "old"
+    moved = []  # renames done, undone last first when a later step fails
+    keep = False
+    try:
+        for experiment in experiments:
+            programs = new / experiment.name
+            programs.mkdir(parents=True)
+            progress = progress_for(experiment)
+            total = len(experiment.sequences)
+            for done, sequence in enumerate(experiment.sequences, 1):
+                path = programs / f"m{sequence.length:04d}_s{sequence.sample:03d}.qasm"
+                path.write_text(to_qasm3(sequence, keep_identity))
+                if progress:
+                    progress(done, total)
+            (new / f"{experiment.name}.json").write_text(to_json(experiment, keep_identity))
+        old.mkdir()
+        # Every old entry leaves before any new one arrives, and each JSON last, so
+        # that a JSON in the folder always lists programs that are all there.
+        for entry in [e for name in names for e in _entries(name)]:
+            if os.path.lexists(folder / entry):
+                os.rename(folder / entry, old / entry)
+                moved.append((folder / entry, old / entry))
+        for entry in [e for name in names for e in reversed(_entries(name))]:
+            os.rename(new / entry, folder / entry)
+            moved.append((new / entry, folder / entry))
+    except BaseException as error:
+        try:
+            for source, target in reversed(moved):
+                os.rename(target, source)
+        except OSError:
+            keep = True  # the old files may still be in staging: never delete them
+            error.add_note(f"the previous files are in {old}")
+        raise
+    finally:
+        if not keep:
+            shutil.rmtree(staging, ignore_errors=True)
+    return [folder / f"{name}.json" for name in names]

@@ -106,9 +106,28 @@ STANDARD_GATES = {name: _frozen(matrix) for name, matrix in {
     "h": _R * np.array([[1, 1], [1, -1]]),
     "s": np.diag([1, 1j]), "sdg": np.diag([1, -1j]),
     "sx": 0.5 * np.array([[1 + 1j, 1 - 1j], [1 - 1j, 1 + 1j]]),
-    "cx": _CX, "cy": np.block([[_I, 0 * _I], [0 * _I, _Y]]), "cz": np.diag([1, 1, 1, -1]),
-    "swap": np.eye(4)[[0, 2, 1, 3]],
+    "cx": _CX, "CX": _CX, "cy": np.block([[_I, 0 * _I], [0 * _I, _Y]]),
+    "cz": np.diag([1, 1, 1, -1]), "swap": np.eye(4)[[0, 2, 1, 3]],
 }.items()}
+
+#: Every gate of stdgates.inc; those outside STANDARD_GATES take parameters or are no
+#: Cliffords, so a native gate may not borrow their names.
+_STDGATES = frozenset("p x y z h s sdg t tdg sx rx ry rz cx cy cz cp crx cry crz ch swap ccx"
+                      " cswap cu CX phase cphase id u1 u2 u3".split())
+
+#: Names an OpenQASM 3 reader gives a meaning of its own: keywords, types, built-in
+#: gates and operations, constants and built-in functions.
+_RESERVED = frozenset("""
+    OPENQASM include defcalgrammar def cal defcal gate opaque extern box let break continue
+    if else end return for while in switch case default nop pragma input output const
+    readonly mutable qreg qubit creg bool bit int uint float angle complex array void
+    duration stretch port frame waveform U gphase inv pow ctrl negctrl dim durationof delay
+    reset measure barrier true false im pi tau euler arccos arcsin arctan ceiling cos exp
+    floor log mod popcount rotl rotr sin sqrt tan real imag sizeof""".split())
+
+#: Identifiers the exported program itself declares: the registers and the arguments
+#: of a native gate's definition.
+_PROGRAM_NAMES = frozenset({"q", "c", "a", "b"})
 
 
 def catalogue(qubits):
@@ -181,8 +200,11 @@ def native_gate(name, matrix, word):
     Raises
     ------
     ValueError
-        When `name` is not an identifier, or is a standard gate whose definition
-        is not `matrix` on any choice of qubits.
+        When `name` is not an ASCII identifier; is reserved in OpenQASM 3 (a
+        keyword, type, built-in gate, constant or function); is a name the
+        exported program uses (``q``, ``c``, ``a``, ``b``, a catalogue name); is
+        a gate of ``stdgates.inc`` outside `STANDARD_GATES`; or is a standard
+        gate whose definition is not `matrix` on any choice of qubits.
 
     Examples
     --------
@@ -192,10 +214,19 @@ def native_gate(name, matrix, word):
     >>> native_gate("cx", np.eye(4)[[0, 3, 2, 1]], []).qasm  # control on qubit 1
     'cx q[1], q[0];'
     """
-    if not re.fullmatch(r"[A-Za-z_]\w*", name):
+    if not isinstance(name, str) or not re.fullmatch(r"[A-Za-z_][A-Za-z0-9_]*", name):
         raise ValueError(f"gate name {name!r} is not an OpenQASM 3 identifier")
     matrix = _frozen(matrix)
     qubits = len(matrix).bit_length() - 1
+    # A gate declared under any of these names would be read as something else, or
+    # would redefine what the rest of the program relies on.
+    if name in _RESERVED:
+        raise ValueError(f"gate name {name!r} is reserved in OpenQASM 3")
+    if name in _PROGRAM_NAMES or any(name == gate.name for gate in catalogue(qubits)):
+        raise ValueError(f"gate name {name!r} is already used by the exported programs")
+    if name in _STDGATES and name not in STANDARD_GATES:
+        raise ValueError(f"gate name {name!r} is a gate of stdgates.inc that is not a"
+                         " fixed Clifford")
     if name in STANDARD_GATES:
         standard = STANDARD_GATES[name]
         arity = len(standard).bit_length() - 1

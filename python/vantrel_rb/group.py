@@ -10,6 +10,7 @@ their words played one after the other.
 """
 
 import hashlib
+import operator
 import os
 import struct
 
@@ -119,7 +120,7 @@ class CliffordGroup:
             return hashlib.sha256(data + struct.pack("<q", self.order) + file.read()).hexdigest()
 
     def _checked_index(self, index):
-        index = int(index)
+        index = operator.index(index)
         if not 0 <= index < self.order:
             raise IndexError(f"element index {index} is outside 0..{self.order - 1}")
         return index
@@ -140,6 +141,8 @@ class CliffordGroup:
 
         Raises
         ------
+        TypeError
+            For an index that is not an integer (``1.7``, ``"3"``).
         IndexError
             For an index outside the group.
 
@@ -207,8 +210,23 @@ class CliffordGroup:
         return index
 
     def check(self, gates):
-        """Whether playing `gates` (catalogue gates, time order) performs the identity,
-        as the module's checker finds it."""
+        """Whether playing `gates` (time order) performs the identity, as the module's
+        checker finds it.
+
+        A native gate (code None) is checked as the word of the element its matrix
+        performs.
+
+        Raises
+        ------
+        ValueError
+            For a native gate whose matrix is not a Clifford of the group's size.
+        """
+        gates = list(gates)
+        natives = {}  # by identity: equal Gates may carry different matrices
+        for gate in gates:
+            if gate.code is None and id(gate) not in natives:
+                natives[id(gate)] = self.word(self.index_of(gate.matrix))
+        gates = [coded for gate in gates for coded in natives.get(id(gate), (gate,))]
         return self.checker([gate.code for gate in reversed(gates)], [])
 
 
