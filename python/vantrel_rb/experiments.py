@@ -14,7 +14,8 @@ import numpy as np
 
 from .gates import Gate, native_gate
 
-__all__ = ["Sequence", "Experiment", "standard_rb", "interleaved_rb", "MAX_LENGTH",
+__all__ = ["Sequence", "Experiment", "Site", "SimultaneousExperiment", "standard_rb",
+           "interleaved_rb", "MAX_LENGTH",
            "MAX_ELEMENTS"]
 
 #: The longest sequence, in random Clifford elements.
@@ -103,6 +104,58 @@ class Experiment:
     sequences: tuple[Sequence, ...]
     interleaved: tuple[Gate, ...] = ()
     interleaved_element: int | None = None
+    spawn_key: tuple[int, ...] = ()
+
+
+@dataclasses.dataclass(frozen=True)
+class Site:
+    """One site of a simultaneous experiment: a qubit or a pair of the chip, with its
+    own independently drawn sequences.
+
+    Attributes
+    ----------
+    physical : tuple of int
+        The physical qubits: ``physical[j]`` plays qubit j of the site's sequences.
+    experiments : tuple of Experiment
+        One per round of the simultaneous experiment, in round order: a standard
+        site plays standard RB in every round; an interleaved site plays the
+        reference in round ``"reference"`` and the interleaved sequences in round
+        ``"interleaved"``.
+    """
+
+    physical: tuple[int, ...]
+    experiments: tuple["Experiment", ...]
+
+
+@dataclasses.dataclass(frozen=True)
+class SimultaneousExperiment:
+    """RB on many disjoint sites at once: one program per (round, length, sample)
+    plays, on every site, that site's sequence of the same round, length and sample,
+    each site's last gate right before the common measurement.
+
+    Attributes
+    ----------
+    rounds : tuple of str
+        ``("standard",)``, or ``("reference", "interleaved")`` when a site is
+        interleaved.
+    lengths, samples, nested
+        As for `Experiment`, shared by every site.
+    seed, spawn_key
+        The root seed's entropy and spawn key, as `Experiment` records them; site k
+        draws from ``SeedSequence(seed, spawn_key=spawn_key).spawn(len(sites))[k]``.
+    sites : tuple of Site
+        In the order given; no physical qubit in two sites.
+    width : int
+        The register width: the largest physical label plus one.
+    """
+
+    rounds: tuple[str, ...]
+    lengths: tuple[int, ...]
+    samples: int
+    seed: int | tuple[int, ...]
+    nested: bool
+    sites: tuple[Site, ...]
+    width: int
     spawn_key: tuple[int, ...] = ()
 
 
