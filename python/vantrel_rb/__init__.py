@@ -15,7 +15,8 @@ Contents, one module per concept:
 
 - `gates`: the gate catalogue (codes, names, matrices, OpenQASM 3) and the
   standard OpenQASM 3 Clifford gates;
-- `group`: `CliffordGroup`, a loaded table with matrix and name look-up;
+- `group`: `CliffordGroup`, a loaded table with matrix and name look-up, and
+  `make_table`, which writes a table file quietly;
 - `experiments`: `standard_rb` and `interleaved_rb`;
 - `export`: `to_qasm3`, `to_json`, `write_experiment`;
 - `analysis`: `fit_decay`, `fit_interleaved`, `gates_per_clifford`, `plot_decay`;
@@ -40,11 +41,11 @@ from .analysis import (DecayFit, GateCounts, InterleavedFit, fit_decay, fit_inte
 from .experiments import Experiment, Sequence, interleaved_rb, standard_rb
 from .export import to_json, to_qasm3, write_experiment
 from .gates import STANDARD_GATES, Gate, catalogue
-from .group import CliffordGroup
+from .group import CliffordGroup, make_table
 from .simulation import injected_epc, injected_gate_error, simulate
 
-__all__ = ["CliffordGroup", "Gate", "catalogue", "STANDARD_GATES", "Sequence", "Experiment",
-           "standard_rb", "interleaved_rb", "to_qasm3", "to_json", "write_experiment",
-           "DecayFit", "InterleavedFit", "GateCounts", "fit_decay", "fit_interleaved",
-           "gates_per_clifford", "plot_decay", "simulate", "injected_epc",
+__all__ = ["CliffordGroup", "make_table", "Gate", "catalogue", "STANDARD_GATES", "Sequence",
+           "Experiment", "standard_rb", "interleaved_rb", "to_qasm3", "to_json",
+           "write_experiment", "DecayFit", "InterleavedFit", "GateCounts", "fit_decay",
+           "fit_interleaved", "gates_per_clifford", "plot_decay", "simulate", "injected_epc",
            "injected_gate_error"]
