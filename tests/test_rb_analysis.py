@@ -41,6 +41,30 @@ def test_interleaved_fit_recovers_the_injected_error(rb22_path, rb44_path, qubit
     assert abs(result.gate_error - injected) < min(result.bound, 3 * result.gate_error_err)
 
 
+def reference_survival(sequence, d, noise, extra, interleaved):
+    """The density matrix played gate by gate, each followed by its noise."""
+    mixed, rho = np.eye(d) / d, np.diag(np.eye(d)[0]).astype(complex)
+    for slot, gates in enumerate((*sequence.cliffords, sequence.recovery)):
+        for gate in gates:
+            if not gate.is_identity:
+                rho = (1 - noise) * gate.matrix @ rho @ gate.matrix.conj().T + noise * mixed
+        if interleaved and slot % 2 and slot < len(sequence.cliffords):
+            rho = (1 - extra) * rho + extra * mixed
+    return rho[0, 0].real
+
+
+@pytest.mark.parametrize("qubits, gate", [(1, "Y/2"), (2, "CZ"),
+                                         (2, ("cx", np.eye(4)[[0, 1, 3, 2]]))])
+def test_simulate_plays_what_a_density_matrix_does(rb22_path, rb44_path, qubits, gate):
+    group = rb.CliffordGroup(qubits, rb22_path if qubits == 1 else rb44_path)
+    for experiment in rb.interleaved_rb(group, gate, [1, 3, 40], 3, seed=qubits):
+        survival = rb.simulate(experiment, 0.004, 0.03)
+        expected = [reference_survival(s, 2**qubits, 0.004, 0.03, experiment.interleaved)
+                    for s in experiment.sequences]
+        assert survival.ravel() == pytest.approx(expected, abs=1e-12, rel=0)
+        assert survival.min() < 0.9  # the noise did reach the state
+
+
 @pytest.mark.parametrize("module", ["", ".gates", ".group", ".experiments", ".export",
                                     ".analysis", ".simulation"])
 def test_examples_run(rb22_path, monkeypatch, module):

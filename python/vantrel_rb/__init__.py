@@ -16,7 +16,8 @@ Contents, one module per concept:
 - `gates`: the gate catalogue (codes, names, matrices, OpenQASM 3) and the
   standard OpenQASM 3 Clifford gates;
 - `group`: `CliffordGroup`, a loaded table with matrix and name look-up, and
-  each element's fewest native gates (`CliffordGroup.native`);
+  each element's fewest native gates (`CliffordGroup.native`), and `make_table`,
+  which writes a table file quietly;
 - `native`: `native_basis` and `native_counts`, native bases of rz, sx and an
   entangler;
 - `experiments`: `standard_rb` and `interleaved_rb`;
@@ -44,13 +45,13 @@ from .analysis import (DecayFit, DecayWarning, GateCounts, InterleavedFit, fit_d
 from .experiments import Experiment, Sequence, interleaved_rb, standard_rb
 from .export import to_json, to_qasm3, write_experiment
 from .gates import STANDARD_GATES, Gate, catalogue
-from .group import CliffordGroup
+from .group import CliffordGroup, make_table
 from .native import NativeBasis, NativeCounts, native_basis, native_counts
 from .simulation import injected_epc, injected_gate_error, simulate
 
-__all__ = ["CliffordGroup", "Gate", "catalogue", "STANDARD_GATES", "Sequence", "Experiment",
-           "standard_rb", "interleaved_rb", "to_qasm3", "to_json", "write_experiment",
-           "DecayFit", "InterleavedFit", "GateCounts", "DecayWarning", "fit_decay",
-           "fit_interleaved", "gates_per_clifford", "plot_decay", "simulate", "injected_epc",
-           "injected_gate_error", "NativeBasis", "NativeCounts", "native_basis",
-           "native_counts"]
+__all__ = ["CliffordGroup", "make_table", "Gate", "catalogue", "STANDARD_GATES", "Sequence",
+           "Experiment", "standard_rb", "interleaved_rb", "to_qasm3", "to_json",
+           "write_experiment", "DecayFit", "InterleavedFit", "GateCounts", "DecayWarning",
+           "fit_decay", "fit_interleaved", "gates_per_clifford", "plot_decay", "simulate",
+           "injected_epc", "injected_gate_error", "NativeBasis", "NativeCounts",
+           "native_basis", "native_counts"]

@@ -9,24 +9,30 @@ a), so the module's recovery word of a list of elements is also the recovery of
 their words played one after the other.
 """
 
-import hashlib
+import functools
 import operator
 import os
-import struct
+import sys
+import tempfile
+import time
+from collections.abc import Callable, Sequence
+from typing import Any, SupportsIndex
 
 import numpy as np
+import numpy.typing as npt
 
 import Vantrel
 
-from .gates import catalogue, equal_up_to_phase
+from .gates import Gate, catalogue, equal_up_to_phase
 from .native import compiled
+from .tablefile import read_small_blocks
 
-__all__ = ["CliffordGroup"]
+__all__ = ["CliffordGroup", "make_table"]
 
-_SPECIAL_COUNT = {1: 7, 2: 2}  # entries of the table file's first block
+_Path = str | os.PathLike[str]
 
 
-def _keys(matrices):
+def _keys(matrices: npt.NDArray[np.complex128]) -> list[bytes]:
     """Hashable keys, equal for Clifford matrices that differ by a global phase.
 
     The phase is fixed by the first entry of modulus above 0.1: Clifford entries
@@ -37,6 +43,81 @@ def _keys(matrices):
     flat = flat * (np.abs(pivot) / pivot)[:, None]
     rounded = np.concatenate([np.round(flat.real, 6), np.round(flat.imag, 6)], axis=1) + 0.0
     return [row.tobytes() for row in rounded]
+
+
+def make_table(qubits: int, path: _Path) -> float:
+    """Writes the table file of one or two qubits with the module, printing nothing.
+
+    The module's generation prints its progress (some 330 lines for two qubits)
+    on the process's standard output and writes its listing into the working
+    directory. Here the lines are caught at file descriptor 1 and dropped, and
+    the listing (``readable_group22.txt`` or ``readable_group44.txt``) is written
+    beside the table instead. For the call's duration file descriptor 1 and the
+    working directory are the generation's; both are restored when it returns or
+    raises, so call it from one thread only.
+
+    Parameters
+    ----------
+    qubits : int
+        1 or 2.
+    path : str or os.PathLike
+        Where to write the table file; a file already there is replaced once the
+        new one is complete.
+
+    Returns
+    -------
+    float
+        The seconds the generation took.
+
+    Raises
+    ------
+    ValueError
+        For a number of qubits other than 1 or 2.
+    RuntimeError
+        When the module could not write the table or the listing, with its last
+        console lines; or as the module raises.
+
+    Examples
+    --------
+    >>> seconds = make_table(1, "rb22.dat")  # and readable_group22.txt beside it
+    >>> CliffordGroup(1, "rb22.dat").order
+    24
+    """
+    generate = {1: Vantrel.generate_table22, 2: Vantrel.generate_table44}.get(
+        operator.index(qubits))
+    if generate is None:
+        raise ValueError(f"qubits must be 1 or 2, not {qubits!r}")
+    folder, name = os.path.split(os.path.abspath(path))
+    _flush_stdout()  # what was printed before belongs on the console
+    with tempfile.TemporaryFile() as console:
+        cwd, saved = os.getcwd(), os.dup(1)
+        start = time.perf_counter()
+        try:
+            os.chdir(folder)
+            os.dup2(console.fileno(), 1)
+            result = generate(name)
+        finally:
+            seconds = time.perf_counter() - start
+            _flush_stdout()  # and what the run left in a buffer, to the capture
+            os.dup2(saved, 1)
+            os.close(saved)
+            os.chdir(cwd)
+        if result != 0:
+            console.seek(0)
+            last = console.read().decode(errors="replace").splitlines()[-4:]
+            raise RuntimeError(f"could not write the table file {os.fspath(path)!r}: "
+                               + " / ".join(last))
+    return seconds
+
+
+def _flush_stdout() -> None:
+    """Flushes Python's and the C library's standard output (the module's C++ stream
+    writes through the latter), so that what they hold reaches the current fd 1."""
+    import ctypes  # only when a table is made
+
+    if sys.stdout is not None:
+        sys.stdout.flush()
+    ctypes.CDLL(None).fflush(None)
 
 
 class CliffordGroup:
@@ -78,54 +159,60 @@ class CliffordGroup:
     (24, ['X/2'])
     """
 
-    def __init__(self, qubits, table_path):
-        self.gates = catalogue(qubits)
+    def __init__(self, qubits: int, table_path: _Path) -> None:
+        self.gates: tuple[Gate, ...] = catalogue(qubits)
         self.qubits, self.dimension = qubits, 2**qubits
         self.path = os.fspath(table_path)
-        self.query = Vantrel.RB22() if qubits == 1 else Vantrel.RB44()
+        self.query: Vantrel.RB22 | Vantrel.RB44 = Vantrel.RB22() if qubits == 1 else Vantrel.RB44()
         self.query.load_from_file(self.path)
         self.order = self.query.N
-        self.checker = Vantrel.rb22_checker if qubits == 1 else Vantrel.rb44_checker
-        self.words = tuple(tuple(e.buffer[:e.size]) for e in self.query.get_group_elements())
-        self._word_gates = tuple(tuple(self.gates[c] for c in word) for word in self.words)
-        self._unitaries = self._played()
-        self._unitaries.setflags(write=False)
-        self._index = {key: i for i, key in enumerate(_keys(self._unitaries))}
+        self.checker: Callable[[Sequence[SupportsIndex], Sequence[SupportsIndex]], bool] = (
+            Vantrel.rb22_checker if qubits == 1 else Vantrel.rb44_checker)
+        # Read straight after the module proved the file. Everything else is made on
+        # first use: a first sequence needs only the digest and a few words.
+        self._blocks = read_small_blocks(self.path, qubits)
+        self.digest = self._blocks.digest
         self._by_name = {gate.name: gate for gate in self.gates}
-        self.digest = self._digest()
 
-    def __len__(self):
+    def __len__(self) -> int:
         return self.order
 
-    def __repr__(self):
+    def __repr__(self) -> str:
         return f"CliffordGroup({self.qubits}, {self.path!r})"
 
-    def _played(self):
-        """Every element's played operation: its gates applied first to last."""
-        codes = np.zeros((self.order, max(map(len, self.words))), dtype=int)  # 0 pads: identity
-        for i, word in enumerate(self.words):
-            codes[i, :len(word)] = word
+    @functools.cached_property
+    def words(self) -> tuple[tuple[int, ...], ...]:
+        """Each element's word, the gate codes in time order."""
+        return self._blocks.words
+
+    @functools.cached_property
+    def _word_gates(self) -> tuple[tuple[Gate, ...], ...]:
+        return tuple(tuple(map(self.gates.__getitem__, word)) for word in self.words)
+
+    @functools.cached_property
+    def _unitaries(self) -> npt.NDArray[np.complex128]:
+        """Every element's played operation, its gates applied first to last (read-only)."""
+        records = self._blocks.records
+        codes = np.maximum(records["buffer"][:, :records["size"].max()], 0)  # -1 pads: identity
         matrices = np.array([gate.matrix for gate in self.gates])
         product = np.broadcast_to(np.eye(self.dimension, dtype=complex),
                                   (self.order, self.dimension, self.dimension))
         for column in codes.T:
             product = matrices[column] @ product
+        product.setflags(write=False)
         return product
 
-    def _digest(self):
-        head = 4 * _SPECIAL_COUNT[self.qubits]
-        with open(self.path, "rb") as file:
-            data = file.read(head)
-            file.seek(head + 4 * self.order**2)
-            return hashlib.sha256(data + struct.pack("<q", self.order) + file.read()).hexdigest()
+    @functools.cached_property
+    def _index(self) -> dict[bytes, int]:
+        return {key: i for i, key in enumerate(_keys(self._unitaries))}
 
-    def _checked_index(self, index):
+    def _checked_index(self, index: SupportsIndex) -> int:
         index = operator.index(index)
         if not 0 <= index < self.order:
             raise IndexError(f"element index {index} is outside 0..{self.order - 1}")
         return index
 
-    def unitary(self, index):
+    def unitary(self, index: SupportsIndex) -> npt.NDArray[np.complex128]:
         """The operation performed by playing element `index`'s word, first gate first.
 
         Parameters
@@ -152,13 +239,14 @@ class CliffordGroup:
         >>> bool(np.allclose(group.unitary(group.index_of("Y")), [[0, -1j], [1j, 0]]))
         True
         """
-        return self._unitaries[self._checked_index(index)].copy()
+        matrix: npt.NDArray[np.complex128] = self._unitaries[self._checked_index(index)]
+        return matrix.copy()
 
-    def word(self, index):
+    def word(self, index: SupportsIndex) -> tuple[Gate, ...]:
         """The gates of element `index`'s word, in time order (a tuple of `Gate`)."""
         return self._word_gates[self._checked_index(index)]
 
-    def index_of(self, gate):
+    def index_of(self, gate: str | npt.ArrayLike) -> int:
         """The element whose word, played, performs `gate` up to a global phase.
 
         Parameters
@@ -209,7 +297,7 @@ class CliffordGroup:
                              "Clifford")
         return index
 
-    def check(self, gates):
+    def check(self, gates: Sequence[Gate]) -> bool:
         """Whether playing `gates` (time order) performs the identity, as the module's
         checker finds it.
 
@@ -221,16 +309,14 @@ class CliffordGroup:
         ValueError
             For a native gate whose matrix is not a Clifford of the group's size.
         """
-        gates = list(gates)
-        natives = {}  # by identity: equal Gates may carry different matrices
+        natives: dict[int, tuple[Gate, ...]] = {}  # by identity: equal Gates may differ
         for gate in gates:
             if gate.code is None and id(gate) not in natives:
                 natives[id(gate)] = self.word(self.index_of(gate.matrix))
-        gates = [coded for gate in gates for coded in natives.get(id(gate), (gate,))]
-        return self.checker([gate.code for gate in reversed(gates)], [])
+        codes = [coded.code for gate in gates for coded in natives.get(id(gate), (gate,))]
+        return self.checker([code for code in reversed(codes) if code is not None], [])
 
-
-    def native(self, index, basis):
+    def native(self, index: SupportsIndex, basis: Any) -> tuple[Gate, ...]:
         """The native gates that perform element `index`, fewest first, in time order.
 
         Each element is compiled by a search of the whole group (once per basis,
