@@ -12,7 +12,8 @@ the word performs Gn·…·G1·G0 instead; the package vantrel_rb speaks that ci
 order and finds the element whose word, played, performs a given gate.
 
 Failures a caller causes raise RuntimeError with the message given under each
-name; arguments that do not convert raise TypeError.
+name; arguments that do not convert raise TypeError. The module imports in the
+main interpreter only (ImportError in a subinterpreter).
 """
 
 import os

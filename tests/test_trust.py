@@ -216,6 +216,21 @@ def test_a_write_interrupted_by_a_signal_goes_on(rb22_path, tmp_path):
     assert (tmp_path / "got").read_bytes() == rb22_path.read_bytes()
 
 
+@pytest.mark.parametrize("main_first", [True, False], ids=["main-first", "sub-first"])
+def test_a_subinterpreter_is_refused(main_first):
+    done = run_child(f"""
+        import _interpreters
+        {"import Vantrel" if main_first else ""}
+        sub = _interpreters.create("legacy")  # one that shares the main interpreter's GIL
+        failure = _interpreters.exec(sub, "import Vantrel; Vantrel.RB22()")
+        _interpreters.destroy(sub)
+        import Vantrel
+        print(failure.type.__name__, failure.msg, Vantrel.RB22().get_special_operations_str()[1])
+    """, timeout=60)
+    expected = "ImportError Vantrel can only be imported in the main interpreter X\n"
+    assert done.stdout == expected, done.stderr
+
+
 class Raises:
     def __index__(self):
         raise KeyboardInterrupt("from __index__")
