@@ -231,6 +231,12 @@ def test_a_subinterpreter_is_refused(main_first):
     assert done.stdout == expected, done.stderr
 
 
+@pytest.mark.parametrize("length", [2**62, sys.maxsize])
+def test_a_sequence_too_long_for_memory(rb22, length):
+    with pytest.raises(MemoryError):
+        rb22.get_full_sequence_and_inverse_sequence(range(length))
+
+
 class Raises:
     def __index__(self):
         raise KeyboardInterrupt("from __index__")
