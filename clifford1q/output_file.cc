@@ -1,11 +1,11 @@
 #include "clifford1q/output_file.h"
 
+#include "clifford1q/descriptor.h"
 #include "clifford1q/open_flags.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -155,16 +155,10 @@ void OutputFile::reserve([[maybe_unused]] std::size_t size) {
 }
 
 void OutputFile::write_bytes(std::span<const std::byte> bytes) {
-  for (std::size_t done = 0; fd_ >= 0 && ok_ && done < bytes.size();) {
-    // Windows writes at most INT_MAX bytes at a time.
-    const std::size_t chunk = std::min<std::size_t>(bytes.size() - done, 1u << 30);
-    const auto put = ::write(fd_, bytes.data() + done, static_cast<unsigned>(chunk));
-    if (put > 0) {
-      done += static_cast<std::size_t>(put);
-    } else {
-      ok_ = put < 0 && errno == EINTR;
-    }
-  }
+  if (fd_ < 0 || !ok_) return;
+  ok_ = transfer_all(bytes.size(), [&](std::size_t at, unsigned count) {
+    return ::write(fd_, bytes.data() + at, count);
+  });
 }
 
 WriteStatus OutputFile::close() {
