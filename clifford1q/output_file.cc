@@ -1,11 +1,13 @@
 #include "clifford1q/output_file.h"
 
+#include "clifford1q/descriptor.h"
 #include "clifford1q/open_flags.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
@@ -28,19 +30,20 @@ namespace fs = std::filesystem;
 
 using namespace open_flags;
 
-// The path with its symbolic links followed, as far as they lead. *open_file is set
-// when one of them lies under /dev or /proc: /dev/stdout and /proc/self/fd/1 name a
-// file the process has open, which must be written, not replaced.
-fs::path follow_links(fs::path path, bool* open_file = nullptr) {
+// The path with its symbolic links followed, as far as they lead: for a name that
+// does not exist yet, the one the file will be created at.
+fs::path follow_links(fs::path path) {
   std::error_code ec;
   for (int hops = 0; hops < 40 && fs::is_symlink(path, ec); ++hops) {
-    const std::string name = fs::absolute(path, ec).string();
-    if (open_file && (name.starts_with("/dev/") || name.starts_with("/proc/"))) *open_file = true;
     const fs::path to = fs::read_symlink(path, ec);
     if (ec) break;
     path = to.is_absolute() ? to : path.parent_path() / to;
   }
   return path;
+}
+
+bool same_inode(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 // A new file beside `target`, created exclusively; -1 when none can be created.
@@ -84,45 +87,52 @@ OutputFile::OutputFile(const std::string& path, const char* mode) {
   reject_nul(path);
   const bool text = mode[1] != 'b';
   const int flags = O_WRONLY | kCloseOnExec | (text ? kText : kBinary);
-  bool open_file = false;
-  target_ = follow_links(path, &open_file).string();
   struct stat st;
-  const bool exists = ::stat(target_.c_str(), &st) == 0;
-  int fd;
-  if (open_file || (exists && !S_ISREG(st.st_mode))) {
-    fd = ::open(path.c_str(), flags | O_TRUNC | kNonBlocking);
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  // A loop of links, a file taken for a directory, a directory that may not be
+  // searched: open() would fail, and so does this.
+  if (!exists && errno != ENOENT) return;
+  bool by_name = !exists;
+  if (exists) {
+    // The file's real name. A link in /proc to an open file shows a name that may
+    // not reach it ("/tmp/x (deleted)", "pipe:[7]"), so the name must lead to the
+    // very file the path does.
+    std::error_code ec;
+    target_ = fs::canonical(path, ec).string();
+    struct stat named;
+    by_name = !ec && ::stat(target_.c_str(), &named) == 0 && same_inode(named, st);
+  } else {
+    target_ = follow_links(path).string();
+  }
+  if (exists && (!S_ISREG(st.st_mode) || !by_name)) {
+    fd_ = ::open(path.c_str(), flags | O_TRUNC | kNonBlocking);
 #if !defined(_WIN32)
-    if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~kNonBlocking);
+    if (fd_ >= 0) ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~kNonBlocking);
 #endif
   } else if (fs::path(target_).filename().empty() ||
              (exists && ::access(target_.c_str(), W_OK) != 0)) {
-    fd = -1;  // no file name ("", "dir/"), or a file that could not be overwritten
+    // no file name ("", "dir/"), or a file that could not be overwritten
   } else {
-    fd = create_beside(target_, flags, &temporary_);
-    if (fd < 0) temporary_.clear();
+    fd_ = create_beside(target_, flags, &temporary_);
+    if (fd_ < 0) temporary_.clear();
 #if !defined(_WIN32)
-    if (fd >= 0 && exists) ::fchmod(fd, st.st_mode & 07777);  // keep the old file's mode
+    if (fd_ >= 0 && exists) ::fchmod(fd_, st.st_mode & 07777);  // keep the old file's mode
 #endif
   }
-  if (fd < 0) return;
-  file_ = ::fdopen(fd, mode);
-  if (file_ == nullptr) {
-    ::close(fd);
-    discard();
-  }
+  opened_ = fd_ >= 0;
 }
 
 OutputFile::~OutputFile() { discard(); }
 
 void OutputFile::discard() {
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = nullptr;
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
   if (!temporary_.empty()) std::remove(temporary_.c_str());
   temporary_.clear();
 }
 
 void OutputFile::reserve([[maybe_unused]] std::size_t size) {
-  if (file_ == nullptr) return;
+  if (fd_ < 0) return;
 #ifdef POSIX_FADV_DONTNEED
   // The pages the old file has in the page cache go back to the system now rather
   // than at the rename; its bytes on the disk stay as they are. The new file's pages
@@ -138,28 +148,34 @@ void OutputFile::reserve([[maybe_unused]] std::size_t size) {
   }
 #endif
 #ifdef __linux__
-  if (size > 0 && ::fallocate(fileno(file_), 0, 0, static_cast<off_t>(size)) != 0 &&
-      errno == ENOSPC) {
+  if (size > 0 && ::fallocate(fd_, 0, 0, static_cast<off_t>(size)) != 0 && errno == ENOSPC) {
     ok_ = false;
   }
 #endif
 }
 
 void OutputFile::write_bytes(std::span<const std::byte> bytes) {
-  if (file_ == nullptr || !ok_) return;
-  ok_ = std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+  if (fd_ < 0 || !ok_) return;
+  ok_ = transfer_all(bytes.size(), [&](std::size_t at, unsigned count) {
+    return ::write(fd_, bytes.data() + at, count);
+  });
 }
 
 WriteStatus OutputFile::close() {
-  if (file_ == nullptr) return WriteStatus::kOpenFailed;
-  ok_ = std::fflush(file_) == 0 && ok_;
-  ok_ = std::fclose(std::exchange(file_, nullptr)) == 0 && ok_;
+  if (!opened_) return WriteStatus::kOpenFailed;
+  if (fd_ >= 0) ok_ = ::close(std::exchange(fd_, -1)) == 0 && ok_;
+  if (!ok_) discard();
+  return ok_ ? WriteStatus::kOk : WriteStatus::kWriteFailed;
+}
+
+bool OutputFile::commit() {
+  ok_ = close() == WriteStatus::kOk;
   if (ok_ && !temporary_.empty()) {
     ok_ = replace(temporary_, target_);
     if (ok_) temporary_.clear();
   }
   discard();
-  return ok_ ? WriteStatus::kOk : WriteStatus::kWriteFailed;
+  return ok_;
 }
 
 bool same_file(const std::string& a, const std::string& b) {
@@ -168,6 +184,18 @@ bool same_file(const std::string& a, const std::string& b) {
   if (fs::exists(x, ec) && fs::exists(y, ec)) return fs::equivalent(x, y, ec);
   return fs::weakly_canonical(fs::absolute(x, ec), ec) ==
          fs::weakly_canonical(fs::absolute(y, ec), ec);
+}
+
+bool is_standard_output([[maybe_unused]] const std::string& path) {
+#ifdef _WIN32
+  return false;  // no /dev/stdout, and no inode numbers to tell a file by
+#else
+  struct stat out, named;
+  if (::fstat(STDOUT_FILENO, &out) != 0 || S_ISCHR(out.st_mode) || S_ISBLK(out.st_mode)) {
+    return false;
+  }
+  return ::stat(path.c_str(), &named) == 0 && same_inode(named, out);
+#endif
 }
 
 }  // namespace vantrel

@@ -5,7 +5,6 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <span>
 #include <string>
 #include <vector>
@@ -40,13 +39,14 @@ void file_byte_order(std::span<T> items) {
 
 enum class WriteStatus { kOk, kOpenFailed, kWriteFailed };
 
-// A file created or replaced at `path`. A symbolic link is followed, and the file it
-// names is the one replaced. Where that is a regular file or nothing yet, the bytes
-// go to a new file in the same directory, which close() renames over the name once
-// it is complete; any failure before then, an exception included, leaves whatever
-// was at the name untouched and removes the new file. Anything else that exists at
-// the name (a device, a FIFO with a reader) is written in place; opening never
-// blocks, so a FIFO without a reader fails to open.
+// A file created or replaced at `path`. What the name finally stands for decides, its
+// symbolic links followed: where that is a regular file reached by that chain, or
+// nothing yet, the bytes go to a new file beside it, which commit() renames over it
+// once close() found it complete; any failure before then, an exception included,
+// leaves whatever was at the name untouched and removes the new file. Anything else
+// (a device, a FIFO with a reader, a file only /proc still names) is written in
+// place; opening never blocks, so a FIFO without a reader fails to open. A name that
+// cannot be resolved (a loop of links) fails to open, as it would for open().
 class OutputFile {
  public:
   // `mode` is the C library's: "wb" for binary, "w" for text.
@@ -55,8 +55,8 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Null when the file could not be opened; writes then do nothing.
-  std::FILE* stream() const { return file_; }
+  // False when the file could not be opened; writes then do nothing.
+  bool is_open() const { return opened_; }
   // Reserves the file's final size on the disk where the file system can, which
   // saves allocating it piece by piece; a disk too small counts as a failed write.
   // The file replaced keeps its bytes but gives up its pages in the page cache.
@@ -72,17 +72,25 @@ class OutputFile {
       write_bytes(std::as_bytes(std::span(copy)));
     }
   }
+  // Unbuffered: one call per piece, resumed after a signal interrupts it.
   void write_bytes(std::span<const std::byte> bytes);
-  // Marks the file as failed, so that close() does not put it in place.
+  // Marks the file as failed, so that it is not put in place.
   void fail() { ok_ = false; }
-  // kOpenFailed when it could not be opened, kWriteFailed after any failed write,
-  // flush, close or rename; kOk once the complete file stands at its name.
+  // Closes the file: kOpenFailed when it could not be opened, kWriteFailed after any
+  // failed write or close, kOk when it is complete. A new file stays beside the name
+  // until commit(), so that a run writing several files can put them in place only
+  // once all of them are complete.
   WriteStatus close();
+  // Closes the file if still open and renames the complete new file over the name
+  // (nothing to do in place); false, the new file removed, when the file is not
+  // complete or the rename failed.
+  bool commit();
 
  private:
   void discard();
 
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
+  bool opened_ = false;
   std::string target_;     // the file replaced: the path with its links followed
   std::string temporary_;  // empty when writing in place
   bool ok_ = true;
@@ -91,5 +99,10 @@ class OutputFile {
 // Whether two paths name the same file, or would once created: links followed,
 // compared as absolute paths, or by identity where both exist.
 bool same_file(const std::string& a, const std::string& b);
+
+// Whether `path` is the regular file, pipe or socket the process's standard output
+// writes to (/dev/stdout, or the file's own name), whose bytes would mix with the
+// lines printed there. Devices are not: the console or /dev/null takes both.
+bool is_standard_output(const std::string& path);
 
 }  // namespace vantrel

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <iostream>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -18,26 +19,31 @@ namespace vantrel {
 // "[c1, c2, ...]", "[]" for an empty word.
 std::string format_word(std::span<const std::int32_t> word);
 
-// Writes one "%5d : %s\n" line per word (its index and the word) to `name`, which
-// appears complete or not at all. Prints "File not found." when the file cannot be
-// opened and "Cannot write file: " when writing fails; returns 0 on success, -1
-// otherwise.
-int write_listing(const char* name, std::span<const Word> words);
+// Writes one "%5d : %s\n" line per word (its index and the word) to `out`, the
+// listing's file at `name`, and closes it; commit() then puts it in place. Prints
+// "File not found." when the file could not be opened and "Cannot write file: "
+// when writing failed; returns 0 on success, -1 otherwise.
+int write_listing(OutputFile& out, const char* name, std::span<const Word> words);
+
+// Prints "Cannot write file: " and the name unless `out` is put in place.
+bool commit(OutputFile& out, const std::string& name);
 
 // One group's run. `Group` supplies Record, kProgress, kListingName and
 // enumerate(), gates() (normalised, by code) and special_keys().
 // Returns 0 when the table file and the listing were written, -1 otherwise; throws
 // for a path with a NUL character before doing anything. A table path that names
-// the listing is refused before anything is written. Either file appears at its
-// name complete or not at all (see OutputFile).
+// the listing, or the file or pipe standard output goes to, is refused before
+// anything is written. Both files are put at their names only once both are
+// complete (see OutputFile): a run that fails leaves both names as they were.
 template <class Group>
 int generate_table(const std::string& path) {
   reject_nul(path);
-  if (same_file(path, Group::kListingName)) {
+  if (same_file(path, Group::kListingName) || is_standard_output(path)) {
     std::cout << "Generate Failed." << std::endl;
     return -1;
   }
   using Record = typename Group::Record;
+  std::optional<OutputFile> out;
   WriteStatus status;
   {
     const auto group = Group::enumerate();
@@ -48,14 +54,14 @@ int generate_table(const std::string& path) {
 
     // Everything that can fail has been checked: the table is made as it is written.
     // A file that cannot be opened still sees the table made, and reported, first.
-    OutputFile out(path, "wb");
+    out.emplace(path, "wb");
     const std::size_t n = records.size();
-    out.reserve(4 * (special.size() + n * n + n) + sizeof(Record) * n);
-    out.write(std::span<const std::int32_t>(special));
-    table.produce(Group::kProgress, [&](std::span<const std::int32_t> rows) { out.write(rows); });
-    out.write(std::span<const std::int32_t>(table.inverse()));
-    out.write(std::span<const Record>(records));
-    status = out.close();
+    out->reserve(4 * (special.size() + n * n + n) + sizeof(Record) * n);
+    out->write(std::span<const std::int32_t>(special));
+    table.produce(Group::kProgress, [&](std::span<const std::int32_t> rows) { out->write(rows); });
+    out->write(std::span<const std::int32_t>(table.inverse()));
+    out->write(std::span<const Record>(records));
+    status = out->close();
   }
   switch (status) {
     case WriteStatus::kOk:
@@ -70,11 +76,15 @@ int generate_table(const std::string& path) {
       return -1;
   }
 
-  // The listing comes from an enumeration of its own.
+  // The listing comes from an enumeration of its own. Renaming is all that is left
+  // once both files are complete; should the second rename fail, the table stands
+  // new beside the old listing (both hold the same group).
   const auto group = Group::enumerate();
   std::vector<Word> words;
   for (const auto& entry : group.entries()) words.push_back(entry.word);
-  if (write_listing(Group::kListingName, words) != 0) {
+  OutputFile listing(Group::kListingName, "w");
+  if (write_listing(listing, Group::kListingName, words) != 0 || !commit(*out, path) ||
+      !commit(listing, Group::kListingName)) {
     std::cout << "Generate Failed." << std::endl;
     return -1;
   }

@@ -12,7 +12,8 @@ the word performs Gn·…·G1·G0 instead; the package vantrel_rb speaks that ci
 order and finds the element whose word, played, performs a given gate.
 
 Failures a caller causes raise RuntimeError with the message given under each
-name; arguments that do not convert raise TypeError.
+name; arguments that do not convert raise TypeError. The module imports in the
+main interpreter only (ImportError in a subinterpreter).
 """
 
 import os
@@ -220,16 +221,18 @@ def generate_table22(path: _Path = "rb22.dat") -> int:
     """Generate Clifford-22 multiplication table and write to path
 
     Also writes readable_group22.txt in the working directory and prints progress on
-    the process's standard output. Each file is written beside its name and renamed
-    over it when complete, so a failed run leaves the old one. Returns 0, or -1 when
-    a file could not be written (or the path is the listing's).
+    the process's standard output. Both files are written beside their names and
+    renamed over them when both are complete, so a failed run leaves the old ones.
+    Returns 0, or -1 when a file could not be written (or the path is the listing's,
+    or standard output's file or pipe).
     """
 
 def generate_table44(path: _Path = "rb44.dat") -> int:
     """Generate Clifford-44 multiplication table and write to path
 
     Also writes readable_group44.txt in the working directory and prints progress on
-    the process's standard output. Each file is written beside its name and renamed
-    over it when complete, so a failed run leaves the old one. Returns 0, or -1 when
-    a file could not be written (or the path is the listing's).
+    the process's standard output. Both files are written beside their names and
+    renamed over them when both are complete, so a failed run leaves the old ones.
+    Returns 0, or -1 when a file could not be written (or the path is the listing's,
+    or standard output's file or pipe).
     """

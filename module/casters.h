@@ -7,7 +7,8 @@
 //     open() does) or bytes (as they are);
 //   - an error raised by an argument's own __index__, __len__, __getitem__ or
 //     __fspath__ reaches the caller unchanged;
-//   - a result that cannot be built (memory exhausted) raises MemoryError;
+//   - a result or argument that cannot be built (memory exhausted) raises
+//     MemoryError;
 //   - a query or record object whose constructor never ran is refused with
 //     TypeError instead of being read.
 #pragma once
@@ -93,6 +94,11 @@ struct type_caster<std::vector<std::int32_t>> {
     }
     const ssize_t size = PySequence_Size(seq);
     if (size < 0) throw error_already_set();
+    // A length no vector can hold (range(2**62)) is memory that cannot be had.
+    if (static_cast<std::size_t>(size) > value.max_size()) {
+      PyErr_NoMemory();
+      throw error_already_set();
+    }
     value.clear();
     value.reserve(static_cast<std::size_t>(size));
     for (ssize_t k = 0; k < size; ++k) {

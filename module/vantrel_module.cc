@@ -41,18 +41,43 @@ void register_module(py::module_& m) {
   m.doc() = "[Module Vantrel]";
 }
 
+// Registers everything on the module object the interpreter made. The module holds
+// pybind11 state that belongs to one interpreter; a legacy subinterpreter shares
+// the main one's GIL and would share its types too, and tear them down with it, so
+// every interpreter but the main one is refused (isolated ones by the interpreter,
+// from the slot below). A second import in the main interpreter gets the first
+// module again.
+int exec_module(PyObject* module) {
+  if (PyInterpreterState_Get() != PyInterpreterState_Main()) {
+    PyErr_SetString(PyExc_ImportError, "Vantrel can only be imported in the main interpreter");
+    return -1;
+  }
+  try {
+    py::detail::ensure_internals();
+    auto m = py::reinterpret_borrow<py::module_>(module);
+    if (py::detail::get_cached_module(m.attr("__spec__").attr("name")) == nullptr) {
+      register_module(m);
+      py::detail::cache_completed_module(m);
+    }
+    return 0;
+  }
+  PYBIND11_CATCH_INIT_EXCEPTIONS
+  return -1;
+}
+
 }  // namespace
 
-// Single-phase initialisation: refuse any interpreter but 3.14, then register
-// everything in order on a new module object.
+// Refuses any interpreter but 3.14; the module itself is made per import, in the
+// importing interpreter (exec_module).
 extern "C" PYBIND11_EXPORT PyObject* PyInit_Vantrel() {
   PYBIND11_CHECK_PYTHON_VERSION
-  PYBIND11_ENSURE_INTERNALS_READY
-  static PyModuleDef def;
-  auto m = py::module_::create_extension_module("Vantrel", nullptr, &def);
   try {
-    register_module(m);
-    return m.ptr();
+    py::detail::ensure_internals();
+    static auto slots =
+        py::detail::init_slots(&exec_module, py::multiple_interpreters::not_supported());
+    static PyModuleDef def{PyModuleDef_HEAD_INIT, "Vantrel", nullptr, 0, nullptr, slots.data(),
+                           nullptr, nullptr, nullptr};
+    return PyModuleDef_Init(&def);
   }
   PYBIND11_CATCH_INIT_EXCEPTIONS
   return nullptr;

@@ -1,12 +1,12 @@
 #include "tables/table_file.h"
 
+#include "clifford1q/descriptor.h"
 #include "clifford1q/open_flags.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -49,17 +49,11 @@ InputFile::InputFile(const std::string& path, std::size_t size) : path_(path) {
 InputFile::~InputFile() { ::close(fd_); }
 
 void InputFile::read_bytes(std::size_t offset, std::span<std::byte> bytes) {
-  bool ok = ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
-  for (std::size_t done = 0; ok && done < bytes.size();) {
-    // Windows reads at most INT_MAX bytes at a time.
-    const std::size_t chunk = std::min<std::size_t>(bytes.size() - done, 1u << 30);
-    const auto got = ::read(fd_, bytes.data() + done, static_cast<unsigned>(chunk));
-    if (got > 0) {
-      done += static_cast<std::size_t>(got);
-    } else {
-      ok = got < 0 && errno == EINTR;
-    }
-  }
+  const bool ok =
+      ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset) &&
+      transfer_all(bytes.size(), [&](std::size_t at, unsigned count) {
+        return ::read(fd_, bytes.data() + at, count);
+      });
   if (!ok) throw std::runtime_error("table file " + path_ + " could not be read");
 }
 

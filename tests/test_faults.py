@@ -66,7 +66,7 @@ def test_space_runs_out_part_way(small_tmpfs, side, tmp_path, monkeypatch, capfd
 
 @pytest.mark.parametrize("side", ["44"])
 def test_dangling_link_and_unwritable_listing(side, tmp_path, monkeypatch, capfd):
-    generate, query, size, listing, _ = SIDES[side]
+    generate = SIDES[side][0]
     gone = tmp_path / "gone"
     gone.mkdir()
     monkeypatch.chdir(gone)
@@ -75,5 +75,4 @@ def test_dangling_link_and_unwritable_listing(side, tmp_path, monkeypatch, capfd
     link.symlink_to(tmp_path / "target.dat")
     assert generate(str(link)) == -1
     assert capfd.readouterr().out.endswith("File not found.\nGenerate Failed.\n")
-    assert (tmp_path / "target.dat").stat().st_size == size
-    assert query().load_from_file(str(link))
+    assert os.listdir(tmp_path) == ["link.dat"]  # nothing put in place, nothing left

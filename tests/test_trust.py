@@ -2,12 +2,14 @@
 arguments taken exactly as declared."""
 
 import os
+import pathlib
 import random
 import re
 import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import textwrap
 import threading
 from decimal import Decimal
@@ -17,6 +19,7 @@ import numpy as np
 import pytest
 
 import Vantrel
+from conftest import run_capturing_stdout
 
 SIDES = {"22": (Vantrel.RB22, 24, 7, 80), "44": (Vantrel.RB44, 11520, 2, 320)}
 # A refusal names the block and the entry.
@@ -74,11 +77,12 @@ def test_every_damage_class_is_refused(side, rb22_path, rb44_path, tmp_path):
     assert query.load_from_file(path)  # every damage undone: accepted again
 
 
-def run_child(code, timeout=120):
+def run_child(code, timeout=120, **options):
     """Runs code in a fresh interpreter (a crash fails the test, not the run)."""
     env = {**os.environ, "PYTHONPATH": os.pathsep.join(sys.path)}
-    return subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True,
-                          text=True, timeout=timeout, env=env)
+    options = {"stdout": subprocess.PIPE, "stderr": subprocess.PIPE, **options}
+    return subprocess.run([sys.executable, "-c", textwrap.dedent(code)], text=True,
+                          timeout=timeout, env=env, **options)
 
 
 def test_objects_whose_constructor_never_ran_are_refused():
@@ -163,6 +167,74 @@ def test_files_that_are_not_regular(tmp_path, monkeypatch, capfd):
     capfd.readouterr()
     assert Vantrel.generate_table22("readable_group22.txt") == -1
     assert capfd.readouterr().out == "Generate Failed.\n" and sorted(os.listdir()) == ["fifo"]
+
+
+@pytest.mark.parametrize("folder", [None, "/dev/shm"], ids=["link", "link-under-dev"])
+def test_a_failed_run_through_a_link_leaves_its_target(folder, rb22_path, tmp_path, monkeypatch,
+                                                       request):
+    if folder and not os.path.isdir(folder):
+        pytest.skip(f"no {folder} on this system")
+    link, target = pathlib.Path(tempfile.mkdtemp(dir=folder)) / "link.dat", tmp_path / "table.dat"
+    request.addfinalizer(lambda: shutil.rmtree(link.parent))
+    link.symlink_to(target)
+    target.write_bytes(b"old table")
+    monkeypatch.chdir(tempfile.mkdtemp())
+    os.rmdir(os.getcwd())  # the listing cannot be written: the run fails after the table
+    assert run_capturing_stdout(Vantrel.generate_table22, str(link))[0] == -1
+    assert target.read_bytes() == b"old table" and os.listdir(tmp_path) == ["table.dat"]
+    monkeypatch.chdir(tmp_path)
+    assert run_capturing_stdout(Vantrel.generate_table22, str(link))[0] == 0
+    assert target.read_bytes() == rb22_path.read_bytes() and os.listdir(link.parent) == ["link.dat"]
+
+
+@pytest.mark.parametrize("stdout,path", [("file", "/dev/stdout"), ("file", "out"),
+                                         ("pipe", "/dev/stdout"), ("pipe", "/proc/self/fd/1")])
+def test_the_table_is_not_written_to_standard_output(stdout, path, tmp_path):
+    with open(tmp_path / "out", "w") as out:
+        done = run_child(f"import sys, Vantrel; sys.exit(Vantrel.generate_table22({path!r}))",
+                         cwd=tmp_path, errors="replace",
+                         **({"stdout": out} if stdout == "file" else {}))
+    text = (tmp_path / "out").read_text() if stdout == "file" else done.stdout
+    assert (done.returncode, text, os.listdir(tmp_path)) == (255, "Generate Failed.\n", ["out"])
+
+
+def test_a_write_interrupted_by_a_signal_goes_on(rb22_path, tmp_path):
+    done = run_child("""
+        import fcntl, os, signal, subprocess, Vantrel
+        os.mkfifo("fifo")
+        idle = os.open("fifo", os.O_RDONLY | os.O_NONBLOCK)  # lets the run open it
+        fcntl.fcntl(idle, fcntl.F_SETPIPE_SZ, 4096)  # less than the table: the run waits
+        reader = subprocess.Popen("sleep 1; exec cat fifo > got", shell=True)
+        signal.signal(signal.SIGALRM, lambda *_: None)
+        signal.setitimer(signal.ITIMER_REAL, 0.01, 0.01)
+        print(Vantrel.generate_table22("fifo"))
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        os.close(os.open("fifo", os.O_WRONLY))  # the reader's open returns even after a failure
+        reader.wait()
+    """, timeout=60, cwd=tmp_path)
+    assert done.stdout.endswith("Generate End\n0\n"), done.stdout + done.stderr
+    assert (tmp_path / "got").read_bytes() == rb22_path.read_bytes()
+
+
+@pytest.mark.parametrize("main_first", [True, False], ids=["main-first", "sub-first"])
+def test_a_subinterpreter_is_refused(main_first):
+    done = run_child(f"""
+        import _interpreters
+        {"import Vantrel" if main_first else ""}
+        sub = _interpreters.create("legacy")  # one that shares the main interpreter's GIL
+        failure = _interpreters.exec(sub, "import Vantrel; Vantrel.RB22()")
+        _interpreters.destroy(sub)
+        import Vantrel
+        print(failure.type.__name__, failure.msg, Vantrel.RB22().get_special_operations_str()[1])
+    """, timeout=60)
+    expected = "ImportError Vantrel can only be imported in the main interpreter X\n"
+    assert done.stdout == expected, done.stderr
+
+
+@pytest.mark.parametrize("length", [2**62, sys.maxsize])
+def test_a_sequence_too_long_for_memory(rb22, length):
+    with pytest.raises(MemoryError):
+        rb22.get_full_sequence_and_inverse_sequence(range(length))
 
 
 class Raises:
