@@ -19,7 +19,8 @@ Contents, one module per concept:
   each element's fewest native gates (`CliffordGroup.native`);
 - `native`: `native_basis` and `native_counts`, native bases of rz, sx and an
   entangler;
-- `experiments`: `standard_rb` and `interleaved_rb`;
+- `experiments`: `standard_rb`, `interleaved_rb` and `simultaneous_rb` (many sites
+  of a chip at once);
 - `export`: `to_qasm3`, `to_json`, `write_experiment`;
 - `analysis`: `fit_decay`, `fit_interleaved`, `gates_per_clifford`, `plot_decay`
   (SciPy and matplotlib are imported only when these fit or plot);
@@ -41,7 +42,8 @@ True
 
 from .analysis import (DecayFit, DecayWarning, GateCounts, InterleavedFit, fit_decay,
                        fit_interleaved, gates_per_clifford, plot_decay)
-from .experiments import Experiment, Sequence, interleaved_rb, standard_rb
+from .experiments import (Experiment, Sequence, SimultaneousExperiment, Site, interleaved_rb,
+                          program_name, simultaneous_rb, standard_rb)
 from .export import to_json, to_qasm3, write_experiment
 from .gates import STANDARD_GATES, Gate, catalogue
 from .group import CliffordGroup
@@ -49,7 +51,8 @@ from .native import NativeBasis, NativeCounts, native_basis, native_counts
 from .simulation import injected_epc, injected_gate_error, simulate
 
 __all__ = ["CliffordGroup", "Gate", "catalogue", "STANDARD_GATES", "Sequence", "Experiment",
-           "standard_rb", "interleaved_rb", "to_qasm3", "to_json", "write_experiment",
+           "standard_rb", "interleaved_rb", "Site", "SimultaneousExperiment", "simultaneous_rb",
+           "program_name", "to_qasm3", "to_json", "write_experiment",
            "DecayFit", "InterleavedFit", "GateCounts", "DecayWarning", "fit_decay",
            "fit_interleaved", "gates_per_clifford", "plot_decay", "simulate", "injected_epc",
            "injected_gate_error", "NativeBasis", "NativeCounts", "native_basis",
