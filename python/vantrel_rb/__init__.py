@@ -22,7 +22,8 @@ Contents, one module per concept:
 - `experiments`: `standard_rb`, `interleaved_rb` and `simultaneous_rb` (many sites
   of a chip at once);
 - `export`: `to_qasm3`, `to_json`, `write_experiment`;
-- `analysis`: `fit_decay`, `fit_interleaved`, `gates_per_clifford`, `plot_decay`
+- `counts`: `survival`, from the counts back ends report per program;
+- `analysis`: `fit_decay`, `fit_interleaved`, `analyze`, `gates_per_clifford`, `plot_decay`
   (SciPy and matplotlib are imported only when these fit or plot);
 - `simulation`: `simulate` and the errors its noise injects.
 
@@ -40,8 +41,9 @@ Examples
 True
 """
 
-from .analysis import (DecayFit, DecayWarning, GateCounts, InterleavedFit, fit_decay,
+from .analysis import (DecayFit, DecayWarning, GateCounts, InterleavedFit, analyze, fit_decay,
                        fit_interleaved, gates_per_clifford, plot_decay)
+from .counts import survival
 from .experiments import (Experiment, Sequence, SimultaneousExperiment, Site, interleaved_rb,
                           program_name, simultaneous_rb, standard_rb)
 from .export import to_json, to_qasm3, write_experiment
@@ -54,6 +56,7 @@ __all__ = ["CliffordGroup", "Gate", "catalogue", "STANDARD_GATES", "Sequence", "
            "standard_rb", "interleaved_rb", "Site", "SimultaneousExperiment", "simultaneous_rb",
            "program_name", "to_qasm3", "to_json", "write_experiment",
            "DecayFit", "InterleavedFit", "GateCounts", "DecayWarning", "fit_decay",
-           "fit_interleaved", "gates_per_clifford", "plot_decay", "simulate", "injected_epc",
+           "fit_interleaved", "analyze", "survival", "gates_per_clifford", "plot_decay", "simulate",
+           "injected_epc",
            "injected_gate_error", "NativeBasis", "NativeCounts", "native_basis",
            "native_counts"]
