@@ -114,8 +114,8 @@ def _interleaved(text):
         return 0, text  # refused with the other arguments' checks, as it always was
     names = ", ".join(gate.name for gate in catalogue(1) + catalogue(2)[1:])
     raise argparse.ArgumentTypeError(
-        f"{text!r} is not a catalogue name ({names}) nor a standard gate ({', '.join(STANDARD_GATES)}), optionally on qubits of a pair"
-        " (cx:1,0, sx:1)")
+        f"{text!r} is not a catalogue name ({names}) nor a standard gate"
+        f" ({', '.join(STANDARD_GATES)}), optionally on qubits of a pair (cx:1,0, sx:1)")
 
 
 def _groups(paths, sizes):
@@ -291,7 +291,8 @@ def _plot(labelled, path):
 def analyze_command(argv):
     parser = _Parser(prog="python -m vantrel_rb analyze",
                      description="Fits the counts measured on a written experiment.")
-    parser.add_argument("folder", type=pathlib.Path, help="the folder the experiment was written to")
+    parser.add_argument("folder", type=pathlib.Path,
+                        help="the folder the experiment was written to")
     parser.add_argument("counts", type=pathlib.Path,
                         help="JSON object: each program's name to {bitstring: count}")
     parser.add_argument("--plot", type=pathlib.Path,
