@@ -20,9 +20,12 @@ Contents, one module per concept:
   which writes a table file quietly;
 - `native`: `native_basis` and `native_counts`, native bases of rz, sx and an
   entangler;
-- `experiments`: `standard_rb` and `interleaved_rb`;
+- `experiments`: `standard_rb`, `interleaved_rb` and `simultaneous_rb` (many sites
+  of a chip at once);
 - `export`: `to_qasm3`, `to_json`, `write_experiment`;
-- `analysis`: `fit_decay`, `fit_interleaved`, `gates_per_clifford`, `plot_decay`
+- `counts`: `survival`, from the counts back ends report per program;
+- `analysis`: `fit_decay`, `fit_interleaved`, `analyze`, `gates_per_clifford`,
+  `plot_decay`
   (SciPy and matplotlib are imported only when these fit or plot);
 - `simulation`: `simulate` and the errors its noise injects.
 
@@ -40,9 +43,11 @@ Examples
 True
 """
 
-from .analysis import (DecayFit, DecayWarning, GateCounts, InterleavedFit, fit_decay,
+from .analysis import (DecayFit, DecayWarning, GateCounts, InterleavedFit, analyze, fit_decay,
                        fit_interleaved, gates_per_clifford, plot_decay)
-from .experiments import Experiment, Sequence, interleaved_rb, standard_rb
+from .counts import survival
+from .experiments import (Experiment, Sequence, SimultaneousExperiment, Site, interleaved_rb,
+                          program_name, simultaneous_rb, standard_rb)
 from .export import to_json, to_qasm3, write_experiment
 from .gates import STANDARD_GATES, Gate, catalogue
 from .group import CliffordGroup, make_table
@@ -50,8 +55,9 @@ from .native import NativeBasis, NativeCounts, native_basis, native_counts
 from .simulation import injected_epc, injected_gate_error, simulate
 
 __all__ = ["CliffordGroup", "make_table", "Gate", "catalogue", "STANDARD_GATES", "Sequence",
-           "Experiment", "standard_rb", "interleaved_rb", "to_qasm3", "to_json",
-           "write_experiment", "DecayFit", "InterleavedFit", "GateCounts", "DecayWarning",
-           "fit_decay", "fit_interleaved", "gates_per_clifford", "plot_decay", "simulate",
-           "injected_epc", "injected_gate_error", "NativeBasis", "NativeCounts",
+           "Experiment", "standard_rb", "interleaved_rb", "Site", "SimultaneousExperiment",
+           "simultaneous_rb", "program_name", "to_qasm3", "to_json", "write_experiment",
+           "DecayFit", "InterleavedFit", "GateCounts", "DecayWarning", "fit_decay",
+           "fit_interleaved", "analyze", "survival", "gates_per_clifford", "plot_decay",
+           "simulate", "injected_epc", "injected_gate_error", "NativeBasis", "NativeCounts",
            "native_basis", "native_counts"]

@@ -1,20 +1,55 @@
-"""Writes a standard or interleaved RB experiment: one OpenQASM 3 file per sequence and JSON.
+"""Draws and writes RB experiments, or analyzes the counts measured on them.
 
-Example: python -m vantrel_rb --qubits 2 --table rb44.dat --lengths 1,4,16,64 \\
-             --samples 30 --seed 7 --interleave cx --out irb_cx
+Draw (the default command; "draw" may be given first):
 
-Bad arguments and failed writes end with one line on standard error: status 2 for
-arguments argparse refuses, 1 for the rest. The experiments are written all or none.
+    python -m vantrel_rb --qubits 2 --table rb44.dat --lengths 1,4,16,64 \\
+        --samples 30 --seed 7 --interleave cx --out irb_cx
+    python -m vantrel_rb draw --tables rb22.dat,rb44.dat --site 0 --site 1 \\
+        --site 2,3 --interleave cz --basis rz,sx,cz --lengths 1,8,32,128 \\
+        --samples 30 --out chip
+
+Each --site is one physical qubit or a pair (a simultaneous experiment when there
+are several); --interleave takes a catalogue name, a standard gate, or a standard
+gate on given qubits of a pair (cx:1,0 is a CX controlled by the pair's second
+qubit, sx:1 an sx on it), and interleaves it on every site of its size.
+
+Analyze:
+
+    python -m vantrel_rb analyze chip counts.json
+
+prints one row per site and saves a plot (analysis.png in the folder).
+
+Every refusal is one line on standard error: status 2 for a malformed argument,
+1 for arguments that do not fit together, a folder that cannot be written and the
+like. The experiments are written all or none.
 """
 
 import argparse
+import inspect
+import json
 import pathlib
 import sys
+import warnings
 
-from .experiments import MAX_ELEMENTS, MAX_LENGTH, interleaved_rb, standard_rb, validated
-from .export import _existing, _write_experiments
-from .gates import STANDARD_GATES
+from . import export
+from .analysis import DecayFit, DecayWarning, analyze, plot_decay
+from .experiments import (MAX_ELEMENTS, MAX_LENGTH, Experiment, interleaved_rb, simultaneous_rb,
+                          standard_rb, validated)
+from .gates import STANDARD_GATES, _placed, catalogue
 from .group import CliffordGroup
+from .native import native_basis
+
+
+def _refuse(message, status=1):
+    print(f"python -m vantrel_rb: {message}", file=sys.stderr)
+    raise SystemExit(status)
+
+
+class _Parser(argparse.ArgumentParser):
+    """Refuses with one line, not a usage block."""
+
+    def error(self, message):
+        _refuse(message, 2)
 
 
 class ProgressBar:
@@ -40,23 +75,96 @@ def _lengths(text):
         raise argparse.ArgumentTypeError(f"not comma-separated integers: {text!r}") from None
 
 
-def _gate(group, name):
-    """A catalogue name as it is, or a standard OpenQASM 3 name as a native gate."""
-    if name in STANDARD_GATES:
+def _site(text):
+    try:
+        qubits = tuple(int(q) for q in text.split(","))
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"a site is one qubit or a pair, e.g. 3 or 3,4: not"
+                                         f" {text!r}") from None
+    if not 1 <= len(qubits) <= 2 or min(qubits) < 0 or len(set(qubits)) < len(qubits):
+        raise argparse.ArgumentTypeError(f"a site is one non-negative qubit or two distinct"
+                                         f" ones: not {text!r}")
+    return qubits
+
+
+def _interleaved(text):
+    """(qubits of the sites it serves, gate as interleaved_rb takes it) of --interleave
+    (0 and the text for an empty one)."""
+    name, _, operands = text.partition(":")
+    if operands:
+        if name not in STANDARD_GATES:
+            raise argparse.ArgumentTypeError(f"qubits can be given only for a standard gate"
+                                             f" ({', '.join(STANDARD_GATES)}): not {text!r}")
         matrix = STANDARD_GATES[name]
-        if len(matrix) != group.dimension:
-            raise SystemExit(f"{name} acts on {len(matrix).bit_length() - 1} qubit(s), "
-                             f"not {group.qubits}")
-        return name, matrix
-    return name
+        try:
+            placed = tuple(int(q) for q in operands.split(","))
+        except ValueError:
+            placed = ()
+        if len(placed) != len(matrix).bit_length() - 1 or not set(placed) <= {0, 1} \
+                or len(set(placed)) < len(placed):
+            raise argparse.ArgumentTypeError(f"{name} needs {len(matrix).bit_length() - 1}"
+                                             f" distinct qubit(s) of a pair, 0 or 1: not {text!r}")
+        return 2, (name, _placed(matrix, placed, 2))
+    if name in STANDARD_GATES:
+        return len(STANDARD_GATES[name]).bit_length() - 1, (name, STANDARD_GATES[name])
+    for qubits in (1, 2):
+        if name in {gate.name for gate in catalogue(qubits)}:
+            return qubits, name
+    if not text:
+        return 0, text  # refused with the other arguments' checks, as it always was
+    names = ", ".join(gate.name for gate in catalogue(1) + catalogue(2)[1:])
+    raise argparse.ArgumentTypeError(
+        f"{text!r} is not a catalogue name ({names}) nor a standard gate"
+        f" ({', '.join(STANDARD_GATES)}), optionally on qubits of a pair (cx:1,0, sx:1)")
 
 
-def main(argv=None):
-    parser = argparse.ArgumentParser(prog="python -m vantrel_rb",
-                                     description=__doc__.split("\n")[0])
-    parser.add_argument("--qubits", type=int, choices=(1, 2), required=True)
-    parser.add_argument("--table", required=True,
-                        help="table file from Vantrel.generate_table22 / generate_table44")
+def _groups(paths, sizes):
+    """The CliffordGroup of each number of qubits in `sizes`, from the table files given."""
+    groups = {}
+    for path in paths:
+        errors = []
+        for qubits in sorted(sizes - groups.keys()):
+            try:
+                groups[qubits] = CliffordGroup(qubits, path)
+                break
+            except RuntimeError as error:
+                errors.append(str(error))
+        else:
+            if errors:
+                _refuse(f"cannot load {path}: {errors[-1]}")
+    for qubits in sorted(sizes - groups.keys()):
+        _refuse(f"no table of {qubits} qubit(s) given: --tables rb22.dat,rb44.dat")
+    return groups
+
+
+def _write(drawn, out, args, physical):
+    """Writes through write_experiment; an export without physical qubits, bases or
+    simultaneous experiments writes the single-site experiments as before."""
+    progress = ProgressBar("writing")
+    if "basis" in inspect.signature(export.write_experiment).parameters:
+        return export.write_experiment(drawn, out, basis=args.basis, physical=physical,
+                                       layout=args.layout, replace=args.replace,
+                                       keep_identity=args.keep_identity, progress=progress)
+    if args.basis or physical or args.layout != "files" or not isinstance(drawn,
+                                                                          (tuple, Experiment)):
+        _refuse("this version of vantrel_rb writes neither native bases, physical qubits,"
+                " several sites nor one-file layouts", 1)
+    experiments = drawn if isinstance(drawn, tuple) else (drawn,)
+    return export._write_experiments(experiments, out, args.keep_identity, args.replace,
+                                     lambda experiment: progress)
+
+
+def draw(argv):
+    parser = _Parser(prog="python -m vantrel_rb [draw]",
+                     description="Draws an RB experiment and writes its programs.")
+    parser.add_argument("--qubits", type=int, choices=(1, 2),
+                        help="one site of this many qubits, numbered from 0")
+    parser.add_argument("--site", type=_site, action="append", default=[],
+                        help="physical qubit(s) of a site: 3 or 3,4; repeat for simultaneous RB")
+    parser.add_argument("--table", action="append", default=[],
+                        help="a table file from Vantrel.generate_table22 / generate_table44")
+    parser.add_argument("--tables", type=lambda text: text.split(","), default=[],
+                        help="the table files, comma-separated: rb22.dat,rb44.dat")
     parser.add_argument("--lengths", type=_lengths, required=True,
                         help="comma-separated distinct sequence lengths, e.g. 1,4,16,64;"
                              f" at most {MAX_LENGTH} and {MAX_ELEMENTS} elements in all")
@@ -64,9 +172,14 @@ def main(argv=None):
     parser.add_argument("--seed", type=int, help="equal seeds give equal experiments")
     parser.add_argument("--nested", action="store_true",
                         help="make each shorter sequence a prefix of the longer ones")
-    parser.add_argument("--interleave", metavar="GATE",
-                        help="a catalogue name (X/2, CZ, ...) or an OpenQASM 3 standard gate"
-                             f" played natively ({', '.join(STANDARD_GATES)})")
+    parser.add_argument("--interleave", metavar="GATE", type=_interleaved, action="append",
+                        default=[],
+                        help="a catalogue name (X/2, CZ, ...), an OpenQASM 3 standard gate"
+                             f" played natively ({', '.join(STANDARD_GATES)}), or one on"
+                             " qubits of a pair (cx:1,0, sx:1); once per site size")
+    parser.add_argument("--basis", help="write native gates: rz,sx or rz,sx,cz / rz,sx,cx")
+    parser.add_argument("--layout", choices=("files", "single"), default="files",
+                        help="one .qasm per program (default) or all in experiment.json")
     parser.add_argument("--keep-identity", action="store_true",
                         help="write the identity code as id instead of dropping it")
     parser.add_argument("--out", default=".", help="folder to write into (default: here)")
@@ -74,42 +187,157 @@ def main(argv=None):
                         help="replace experiments of the same names in --out")
     args = parser.parse_args(argv)
 
-    names = ["standard"] if args.interleave is None else ["reference", "interleaved"]
+    sites = args.site or ([tuple(range(args.qubits))] if args.qubits else [])
+    if not sites:
+        _refuse("give --qubits for one site, or --site for each site")
+    if args.qubits and args.site and {len(s) for s in args.site} != {args.qubits}:
+        _refuse(f"--qubits {args.qubits} does not match the sites {args.site}")
+    taken = [q for site in sites for q in site]
+    if len(set(taken)) < len(taken):
+        _refuse(f"a physical qubit is in two sites: {args.site}")
+    gates = {}
+    for qubits, gate in args.interleave:
+        if not qubits:
+            _refuse("--interleave needs a gate name")
+        text = gate if isinstance(gate, str) else gate[0]
+        if qubits in gates:
+            _refuse(f"two gates to interleave on sites of {qubits} qubit(s)")
+        if qubits not in {len(site) for site in sites}:
+            _refuse(f"--interleave {text}: no site of {qubits} qubit(s)")
+        gates[qubits] = gate
+    try:
+        validated(args.lengths, args.samples, bool(gates))
+    except ValueError as error:
+        _refuse(str(error))
     out = pathlib.Path(args.out)
-    try:
-        if args.interleave == "":
-            raise ValueError("--interleave needs a gate name")
-        validated(args.lengths, args.samples, args.interleave is not None)
-    except ValueError as error:
-        raise SystemExit(str(error))
     if out.exists() and not out.is_dir():
-        raise SystemExit(f"cannot write into {out}: not a folder")
-    present = _existing(out, names)
-    if present and not args.replace:
-        raise SystemExit(f"{present[0]} is already there: --replace replaces the experiment")
+        _refuse(f"cannot write into {out}: not a folder")
+    groups = _groups(args.table + args.tables, {len(site) for site in sites})
+    if args.basis is not None:
+        try:  # a two-qubit basis serves every site; its rz and sx the single qubits
+            native_basis(args.basis, groups[max(groups)])
+        except ValueError as error:
+            _refuse(f"--basis {args.basis}: {error}")
+    draw = dict(lengths=args.lengths, samples=args.samples, seed=args.seed, nested=args.nested,
+                progress=ProgressBar("drawing and checking"))
+    physical = None
     try:
-        group = CliffordGroup(args.qubits, args.table)
-    except RuntimeError as error:
-        raise SystemExit(f"cannot load {args.table}: {error}")
-    draw = dict(lengths=args.lengths, samples=args.samples, seed=args.seed, nested=args.nested)
-    try:
-        if args.interleave is not None:
-            gate = _gate(group, args.interleave)
-            experiments = interleaved_rb(group, gate, **draw,
-                                         progress=ProgressBar("drawing and checking"))
+        if len(sites) > 1:
+            drawn = simultaneous_rb([(groups[len(site)], site, *([gates[len(site)]]
+                                                                 if len(site) in gates else []))
+                                     for site in sites], **draw)
         else:
-            experiments = [standard_rb(group, **draw, progress=ProgressBar("drawing and checking"))]
+            group = groups[len(sites[0])]
+            physical = tuple(args.site[0]) if args.site else None
+            drawn = (interleaved_rb(group, gates[group.qubits], **draw) if gates
+                     else standard_rb(group, **draw))
     except ValueError as error:
-        raise SystemExit(str(error))
+        _refuse(str(error))
+    if not args.replace and isinstance(drawn, (tuple, Experiment)) and "basis" not in \
+            inspect.signature(export.write_experiment).parameters:
+        names = [e.name for e in (drawn if isinstance(drawn, tuple) else (drawn,))]
+        present = export._existing(out, names)
+        if present:
+            _refuse(f"{present[0]} is already there: --replace replaces the experiment", 1)
     try:
-        paths = _write_experiments(experiments, out, args.keep_identity, args.replace,
-                                   lambda experiment: ProgressBar(f"writing {experiment.name}"))
+        _write(drawn, out, args, physical)
+    except FileExistsError as error:
+        _refuse(f"{error.filename or out} is already there: --replace replaces the experiment",
+                1)
     except OSError as error:
         where = f" ({error.filename})" if error.filename not in (None, str(out)) else ""
-        raise SystemExit(f"cannot write into {out}: {error.strerror or error}{where}")
-    for experiment, path in zip(experiments, paths):
-        print(f"{experiment.name}: {len(experiment.sequences)} sequences on {group.qubits}"
-              f" qubit(s) in {path} and {path.with_suffix('')}/")
+        _refuse(f"cannot write into {out}: {error.strerror or error}{where}", 1)
+    if isinstance(drawn, Experiment) or isinstance(drawn, tuple):
+        for experiment in (drawn if isinstance(drawn, tuple) else (drawn,)):
+            print(f"{experiment.name}: {len(experiment.sequences)} sequences on"
+                  f" {experiment.qubits} qubit(s) in {out / experiment.name}/")
+    else:
+        for name in drawn.rounds:
+            print(f"{name}: {len(drawn.lengths) * drawn.samples} programs on {len(sites)}"
+                  f" sites of {drawn.width} qubits in {out / name}/")
+
+
+def _row(label, fit):
+    """One site's line: its error per Clifford, and r_c with its bound when interleaved."""
+    if isinstance(fit, DecayFit):
+        return f"{label:<10} r = {fit.epc:.3e} ± {fit.epc_err:.1e}"
+    return (f"{label:<10} r = {fit.reference.epc:.3e} ± {fit.reference.epc_err:.1e}"
+            f"   r_c = {fit.gate_error:.3e} ± {fit.gate_error_err:.1e}"
+            f" (bound {fit.bound:.1e})")
+
+
+def _plot(labelled, path):
+    import matplotlib
+
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    columns = min(len(labelled), 4)
+    rows = -(-len(labelled) // columns)
+    figure, axes = plt.subplots(rows, columns, figsize=(5 * columns, 3.8 * rows), squeeze=False)
+    for ax, (label, fit) in zip(axes.flat, labelled):
+        if isinstance(fit, DecayFit):
+            plot_decay(fit, labels=["standard"], ax=ax)
+        else:
+            plot_decay(fit.reference, fit.interleaved, labels=["reference", "interleaved"], ax=ax)
+        ax.set_title(f"qubits {label}")
+    for ax in axes.flat[len(labelled):]:
+        ax.set_visible(False)
+    figure.tight_layout()
+    figure.savefig(path)
+    plt.close(figure)
+
+
+def analyze_command(argv):
+    parser = _Parser(prog="python -m vantrel_rb analyze",
+                     description="Fits the counts measured on a written experiment.")
+    parser.add_argument("folder", type=pathlib.Path,
+                        help="the folder the experiment was written to")
+    parser.add_argument("counts", type=pathlib.Path,
+                        help="JSON object: each program's name to {bitstring: count}")
+    parser.add_argument("--plot", type=pathlib.Path,
+                        help="where to save the plot (default: FOLDER/analysis.png)")
+    parser.add_argument("--fix-b", action="store_true", help="hold B at 1/d in every fit")
+    args = parser.parse_args(argv)
+    read = getattr(export, "read_experiment", None)
+    if read is None:
+        _refuse("this version of vantrel_rb cannot read written experiments", 1)
+    try:
+        experiment = read(args.folder)
+    except (OSError, ValueError) as error:
+        _refuse(f"cannot read the experiment in {args.folder}: {error}")
+    try:
+        counts = json.loads(args.counts.read_text())
+    except (OSError, ValueError) as error:
+        _refuse(f"cannot read the counts {args.counts}: {error}")
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always", DecayWarning)
+        try:
+            fits = analyze(experiment, counts, fix_b=args.fix_b)
+        except (TypeError, ValueError) as error:
+            _refuse(f"{args.counts}: {error}")
+    if isinstance(fits, list):
+        labels = [",".join(map(str, site.physical)) for site in experiment.sites]
+    else:
+        qubits = (experiment[0] if isinstance(experiment, tuple) else experiment).qubits
+        labels, fits = [",".join(map(str, range(qubits)))], [fits]
+    for warning in caught:
+        print(f"warning: {warning.message}", file=sys.stderr)
+    for label, fit in zip(labels, fits):
+        print(_row(label, fit))
+    plot = args.plot or args.folder / "analysis.png"
+    try:
+        _plot(list(zip(labels, fits)), plot)
+    except OSError as error:
+        _refuse(f"cannot save the plot {plot}: {error.strerror or error}", 1)
+    print(f"plot: {plot}")
+
+
+def main(argv=None):
+    argv = sys.argv[1:] if argv is None else list(argv)
+    if argv[:1] == ["analyze"]:
+        return analyze_command(argv[1:])
+    return draw(argv[1:] if argv[:1] == ["draw"] else argv)
 
 
 if __name__ == "__main__":

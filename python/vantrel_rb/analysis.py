@@ -12,10 +12,11 @@ import warnings
 
 import numpy as np
 
+from .counts import survival as _survival
 from .experiments import Experiment
 
 __all__ = ["DecayFit", "InterleavedFit", "GateCounts", "DecayWarning", "fit_decay",
-           "fit_interleaved", "gates_per_clifford", "plot_decay"]
+           "fit_interleaved", "analyze", "gates_per_clifford", "plot_decay"]
 
 
 class DecayWarning(UserWarning):
@@ -46,6 +47,7 @@ class DecayFit:
     p_err: float
     B: float
     B_err: float
+    points: np.ndarray | None = None  # each sequence's survival, when fitted from them
 
     @property
     def epc(self):
@@ -82,7 +84,7 @@ class GateCounts:
     cz: float
 
 
-def fit_decay(lengths, survival, sigma=None, qubits=None):
+def fit_decay(lengths, survival, sigma=None, qubits=None, fix_b=False):
     """Fits A·p^m + B, with A, B ≥ 0 and 0 < p ≤ 1, to survival probabilities.
 
     Parameters
@@ -100,6 +102,9 @@ def fit_decay(lengths, survival, sigma=None, qubits=None):
     qubits : int, optional
         1 or 2: sets d = 2**qubits for the error per Clifford. By default the
         experiment's, or 1 for bare lengths.
+    fix_b : bool, optional
+        Hold B at 1/d (the survival of a fully mixed state) and fit A and p
+        alone; `B_err` is then 0.
 
     Returns
     -------
@@ -140,7 +145,9 @@ def fit_decay(lengths, survival, sigma=None, qubits=None):
     if len(np.unique(lengths)) < 3 or survival.shape[:1] != lengths.shape or survival.ndim > 2:
         raise ValueError(f"need survival of shape ({len(lengths)},) or ({len(lengths)}, samples)"
                          f" for at least three lengths, got {survival.shape}")
+    points = None
     if survival.ndim == 2:
+        points = survival
         if sigma is None and survival.shape[1] > 1:
             sem = survival.std(axis=1, ddof=1) / np.sqrt(survival.shape[1])
             sigma = sem if np.all(sem > 0) else None
@@ -152,9 +159,16 @@ def fit_decay(lengths, survival, sigma=None, qubits=None):
     span = max(lengths.max() - lengths.min(), 1)
     p0 = float(np.clip((ends[1] / ends[0]) ** (1 / span), 0.5, 1 - 1e-6))
     a0 = max((survival[0] - b0) / p0 ** lengths.min(), 1e-3)
-    params, covariance = curve_fit(decay, lengths, survival, p0=(a0, p0, b0), sigma=sigma,
+    model, start, lower, upper = decay, (a0, p0, b0), [0, 1e-12, 0], [np.inf, 1, np.inf]
+    if fix_b:
+        model, start, lower, upper = (lambda m, a, p: decay(m, a, p, b0)), start[:2], lower[:2], \
+            upper[:2]
+    params, covariance = curve_fit(model, lengths, survival, p0=start, sigma=sigma,
                                    absolute_sigma=sigma is not None, maxfev=20000,
-                                   bounds=([0, 1e-12, 0], [np.inf, 1, np.inf]))
+                                   bounds=(lower, upper))
+    if fix_b:
+        params = np.append(params, b0)
+        covariance = np.pad(covariance, ((0, 1), (0, 1)))
     errors = np.sqrt(np.abs(np.diag(covariance)))
     a, p, _ = params
     m = np.unique(lengths)
@@ -164,7 +178,8 @@ def fit_decay(lengths, survival, sigma=None, qubits=None):
                       " to about a third, several of them before that", DecayWarning,
                       stacklevel=2)
     return DecayFit(qubits, lengths, survival, sigma, *(float(x) for x in
-                                                        np.ravel([params, errors], "F")))
+                                                        np.ravel([params, errors], "F")),
+                    points=points)
 
 
 def fit_interleaved(reference, interleaved):
@@ -212,6 +227,61 @@ def fit_interleaved(reference, interleaved):
                           interleaved)
 
 
+def analyze(experiment, counts, fix_b=False):
+    """Fits what was run to the counts measured.
+
+    Parameters
+    ----------
+    experiment : Experiment, (Experiment, Experiment) or SimultaneousExperiment
+        As `survival` takes it.
+    counts : mapping
+        Each program's name to its ``{outcome: count}`` (see `survival`).
+    fix_b : bool, optional
+        Hold B at 1/d in every fit (see `fit_decay`).
+
+    Returns
+    -------
+    DecayFit, InterleavedFit or list
+        The decay fit of an experiment (its qubits taken from it); the
+        `fit_interleaved` result of a pair; for a simultaneous experiment one per
+        site: an `InterleavedFit` for an interleaved site, else the `DecayFit` of
+        all its rounds' sequences pooled (each round is standard RB of the same
+        lengths).
+
+    Raises
+    ------
+    ValueError, TypeError
+        As `survival` and `fit_decay` raise them.
+
+    Examples
+    --------
+    >>> group = CliffordGroup(1, "rb22.dat")
+    >>> experiment = standard_rb(group, [1, 50, 100, 200], 2, seed=1)
+    >>> zeros = lambda m: round(1000 * (0.5 * 0.995**m + 0.5))
+    >>> counts = {name: {"0": zeros(s.length), "1": 1000 - zeros(s.length)}
+    ...           for name, s in zip(experiment.programs(), experiment.sequences)}
+    >>> round(analyze(experiment, counts, fix_b=True).p, 3)
+    0.995
+    """
+    measured = _survival(experiment, counts)
+    if isinstance(experiment, tuple):
+        return fit_interleaved(*(fit_decay(e, s, fix_b=fix_b)
+                                 for e, s in zip(experiment, measured)))
+    if isinstance(experiment, Experiment):
+        return fit_decay(experiment, measured, fix_b=fix_b)
+    fits = []
+    for site, rounds in zip(experiment.sites, measured):
+        first = site.experiments[0]
+        if not isinstance(rounds, tuple):
+            fits.append(fit_decay(first, rounds, fix_b=fix_b))
+        elif site.experiments[-1].interleaved_element is not None:
+            fits.append(fit_interleaved(*(fit_decay(e, s, fix_b=fix_b)
+                                          for e, s in zip(site.experiments, rounds))))
+        else:
+            fits.append(fit_decay(first, np.concatenate(rounds, axis=1), fix_b=fix_b))
+    return fits
+
+
 def gates_per_clifford(group):
     """Mean numbers of gates and of CZ in a uniformly random element's word.
 
@@ -227,7 +297,9 @@ def gates_per_clifford(group):
 
 
 def plot_decay(*fits, labels=None, ax=None):
-    """Plots decay fits with their data; needs matplotlib.
+    """Plots decay fits with their data: each sequence's survival when the fit has them,
+    the means with their standard errors, the fitted curve, and the error per
+    Clifford in the legend; needs matplotlib.
 
     Parameters
     ----------
@@ -247,9 +319,14 @@ def plot_decay(*fits, labels=None, ax=None):
         ax = plt.figure(figsize=(5.5, 4)).add_subplot()
     for fit, label in zip(fits, labels or [None] * len(fits)):
         m = np.linspace(0, fit.lengths.max(), 200)
-        points = ax.errorbar(fit.lengths, fit.survival, yerr=fit.sigma, fmt="o", ms=4)
-        ax.plot(m, fit(m), color=points[0].get_color(),
-                label=f"{label + ': ' if label else ''}p = {fit.p:.5f} ± {fit.p_err:.5f}")
+        points = ax.errorbar(fit.lengths, fit.survival, yerr=fit.sigma, fmt="o", ms=4,
+                             capsize=2)
+        color = points[0].get_color()
+        if fit.points is not None:  # every sequence, behind the means
+            ax.plot(np.repeat(fit.lengths, fit.points.shape[1]), fit.points.ravel(), ".",
+                    color=color, alpha=0.25, ms=3)
+        ax.plot(m, fit(m), color=color,
+                label=f"{label + ': ' if label else ''}r = {fit.epc:.2e} ± {fit.epc_err:.1e}")
     ax.set(xlabel="sequence length m (Cliffords)", ylabel="survival probability")
     ax.legend()
     return ax

@@ -13,10 +13,10 @@ import operator
 import numpy as np
 
 from .gates import Gate, native_gate
+from .paulis import actions
 
 __all__ = ["Sequence", "Experiment", "Site", "SimultaneousExperiment", "standard_rb",
-           "interleaved_rb", "MAX_LENGTH",
-           "MAX_ELEMENTS"]
+           "interleaved_rb", "simultaneous_rb", "program_name", "MAX_LENGTH", "MAX_ELEMENTS"]
 
 #: The longest sequence, in random Clifford elements.
 MAX_LENGTH = 100_000
@@ -106,6 +106,10 @@ class Experiment:
     interleaved_element: int | None = None
     spawn_key: tuple[int, ...] = ()
 
+    def programs(self):
+        """The program name of each sequence, in sequence order (see `program_name`)."""
+        return [program_name(self.name, s.length, s.sample) for s in self.sequences]
+
 
 @dataclasses.dataclass(frozen=True)
 class Site:
@@ -157,6 +161,23 @@ class SimultaneousExperiment:
     sites: tuple[Site, ...]
     width: int
     spawn_key: tuple[int, ...] = ()
+
+    def programs(self):
+        """``(name, round, length, sample)`` of every program, round after round, then
+        length after length, then sample after sample: program k of round r plays
+        sequence k of every site's experiment r."""
+        return [(program_name(name, m, s), name, m, s) for name in self.rounds
+                for m in self.lengths for s in range(self.samples)]
+
+
+def program_name(name, length, sample):
+    """The name of the program of sequence (`length`, `sample`) of experiment or round
+    `name`: the file written for it, without ``.qasm``, and the key of its counts.
+
+    >>> program_name("interleaved", 16, 3)
+    'interleaved/m0016_s003'
+    """
+    return f"{name}/m{length:04d}_s{sample:03d}"
 
 
 def validated(lengths, samples, interleaved=False):
@@ -231,33 +252,59 @@ def _slot(group, element):
 
 def _experiment(name, group, lengths, samples, rng, seed, nested, slot=None, progress=None):
     """Draws the sequences; `slot` is (element, gates) of the interleaved gate, `seed` the
-    SeedSequence of `rng`."""
-    longest = [rng.integers(group.order, size=max(lengths)) for _ in range(samples if nested else 0)]
+    SeedSequence of `rng`.
+
+    All random elements come from one ``rng.integers`` call: sample after sample of the
+    longest length when nested, else length after length, sample after sample. The
+    recoveries come from whole-experiment products (`paulis.Actions.products`), and
+    every sequence is then played through, element by element and recovery gate by
+    gate, before any is returned.
+    """
+    tables = actions(group)
+    count = len(lengths) * samples
+    if nested:
+        longest = rng.integers(group.order, size=(samples, max(lengths)))
+        drawn = np.concatenate([longest[:, :m].ravel() for m in lengths])
+    else:
+        drawn = rng.integers(group.order, size=sum(lengths) * samples)
+    sizes = np.repeat(lengths, samples) * (2 if slot else 1)  # elements per sequence
+    if slot:
+        drawn = np.stack([drawn, np.full_like(drawn, slot[0])], axis=1).ravel()
+    recoveries = tables.inverse[tables.products(drawn, sizes)]
+    played = tables.returns(drawn, sizes, recoveries)
+    ends = np.cumsum(sizes).tolist()
+    if not played.all():
+        bad = int(np.argmin(played))
+        raise RuntimeError(f"the recovery of elements {drawn[ends[bad] - sizes[bad]:ends[bad]]}"
+                           " does not return to the start state")
+    # Whole-experiment lists sliced per sequence: no Python work per element but here.
+    elements = drawn.tolist()
+    cliffords = list(map(group._word_gates.__getitem__, elements))
+    if slot:
+        cliffords[1::2] = [slot[1]] * (len(cliffords) // 2)
     sequences = []
-    for m in lengths:
-        for s in range(samples):
-            drawn = longest[s][:m] if nested else rng.integers(group.order, size=m)
-            elements, cliffords = [], []
-            for e in drawn.tolist():
-                elements.append(e)
-                cliffords.append(group.word(e))
-                if slot:
-                    elements.append(slot[0])
-                    cliffords.append(slot[1])
-            _, codes = group.query.get_full_sequence_and_inverse_sequence(elements)
-            recovery = tuple(group.gates[c] for c in codes)
-            played = [gate for clifford in cliffords for gate in clifford] + list(recovery)
-            if not group.check(played):
-                raise RuntimeError(f"the recovery of elements {elements} does not return to the"
-                                   " start state")
-            sequences.append(Sequence(m, s, tuple(elements), tuple(cliffords), recovery,
-                                      group.qubits))
-            if progress:
-                progress(len(sequences), len(lengths) * samples)
+    for i, (end, size, recovery) in enumerate(zip(ends, sizes.tolist(), recoveries.tolist())):
+        sequences.append(Sequence(lengths[i // samples], i % samples,
+                                  tuple(elements[end - size:end]),
+                                  tuple(cliffords[end - size:end]),
+                                  group._word_gates[recovery], group.qubits))
+        if progress:
+            progress(i + 1, count)
     element, interleaved = slot or (None, ())
     entropy, spawn_key = _recorded(seed)
     return Experiment(name, group.qubits, lengths, samples, entropy, nested, group.digest,
                       tuple(sequences), interleaved, element, spawn_key)
+
+
+def _interleaved_slot(group, gate):
+    """(element, gates played in each slot) of an interleaved gate, as `interleaved_rb`
+    takes it."""
+    if isinstance(gate, tuple) and len(gate) == 2 and isinstance(gate[0], str):
+        name, matrix = gate
+        element = group.index_of(matrix)
+        return element, (native_gate(name, matrix, group.word(element)),)
+    element = group.index_of(gate)
+    return element, _slot(group, element)
 
 
 def standard_rb(group, lengths, samples, seed=None, nested=False, progress=None):
@@ -348,16 +395,113 @@ def interleaved_rb(group, gate, lengths, samples, seed=None, nested=False, progr
     """
     lengths, samples = validated(lengths, samples, interleaved=True)
     seed = _seed_sequence(seed)
-    if isinstance(gate, tuple) and len(gate) == 2 and isinstance(gate[0], str):
-        name, matrix = gate
-        element = group.index_of(matrix)
-        slot = (element, (native_gate(name, matrix, group.word(element)),))
-    else:
-        element = group.index_of(gate)
-        slot = (element, _slot(group, element))
+    slot = _interleaved_slot(group, gate)
     rng = np.random.default_rng(seed)
     reference = _experiment("reference", group, lengths, samples, rng, seed, nested, None,
                             progress)
     interleaved = _experiment("interleaved", group, lengths, samples, rng, seed, nested, slot,
                               progress)
     return reference, interleaved
+
+
+def _site(site, taken):
+    """(group, physical qubits, slot or None) of one site, checked; `taken` collects the
+    physical qubits of the sites before it."""
+    if not isinstance(site, tuple) or len(site) not in (2, 3):
+        raise TypeError(f"a site is (group, physical_qubits) or (group, physical_qubits,"
+                        f" gate), not {site!r}")
+    group, physical = site[:2]
+    qubits = getattr(group, "qubits", None)
+    if qubits not in (1, 2) or not hasattr(group, "query"):
+        raise TypeError(f"a site's group must be a CliffordGroup of 1 or 2 qubits, not {group!r}")
+    labels = (physical,) if hasattr(physical, "__index__") else physical
+    try:
+        labels = tuple(operator.index(q) for q in labels)
+    except TypeError:
+        raise TypeError(f"physical qubits must be integers, not {physical!r}") from None
+    if len(labels) != qubits or len(set(labels)) != qubits or min(labels) < 0:
+        raise ValueError(f"a site of {qubits} qubit(s) needs {qubits} distinct non-negative"
+                         f" physical qubit(s), not {physical!r}")
+    for q in labels:
+        if q in taken:
+            raise ValueError(f"physical qubit {q} is in two sites")
+        taken.add(q)
+    return group, labels, _interleaved_slot(group, site[2]) if len(site) == 3 else None
+
+
+def simultaneous_rb(sites, lengths, samples, seed=None, nested=False, progress=None):
+    """RB on many disjoint sites of a chip at once, each site with its own sequences.
+
+    Parameters
+    ----------
+    sites : sequence of tuple
+        ``(group, physical_qubits)`` for standard RB on a site, or ``(group,
+        physical_qubits, gate)`` for interleaved RB of `gate` (as `interleaved_rb`
+        takes it); `physical_qubits` is one label or a pair, as many as the group's
+        qubits, no label in two sites.
+    lengths, samples, nested, progress
+        As for `standard_rb`, shared by every site; `progress` counts the
+        sequences of all sites.
+    seed : int, numpy.random.Generator or numpy.random.SeedSequence, optional
+        The root seed: site k draws from the k-th of ``len(sites)`` SeedSequences
+        spawned from it, and records that seed (so ``standard_rb`` or
+        ``interleaved_rb`` with it remakes the site's first round).
+
+    Returns
+    -------
+    SimultaneousExperiment
+        With rounds ``("standard",)``, or ``("reference", "interleaved")`` when a
+        site is interleaved; a standard site then plays two independent standard
+        experiments, one per round.
+
+    Raises
+    ------
+    TypeError
+        For a site that is not such a tuple, a group that is not a
+        `CliffordGroup`, a physical label that is not an integer, and as for
+        `standard_rb`.
+    ValueError
+        For no sites, a wrong number of physical qubits, a negative one or one in
+        two sites, a gate `interleaved_rb` refuses, and as for `standard_rb`.
+
+    Examples
+    --------
+    >>> group = CliffordGroup(1, "rb22.dat")
+    >>> chip = simultaneous_rb([(group, 4), (group, [2], "X/2")], [1, 8, 32], 5, seed=1)
+    >>> chip.rounds, chip.width, [site.physical for site in chip.sites]
+    (('reference', 'interleaved'), 5, [(4,), (2,)])
+    >>> chip.programs()[0]
+    ('reference/m0001_s000', 'reference', 1, 0)
+    """
+    if isinstance(sites, (str, bytes)) or not hasattr(sites, "__iter__"):
+        raise TypeError(f"sites must be a sequence of (group, physical_qubits[, gate]), not"
+                        f" {sites!r}")
+    taken = set()
+    checked = [_site(site, taken) for site in sites]
+    if not checked:
+        raise ValueError("a simultaneous experiment needs at least one site")
+    interleaved = any(slot is not None for _, _, slot in checked)
+    lengths, samples = validated(lengths, samples, interleaved)
+    entropy, spawn_key = _recorded(_seed_sequence(seed))
+    # Spawned from a fresh copy: a SeedSequence given may have spawned children already.
+    children = np.random.SeedSequence(entropy, spawn_key=spawn_key).spawn(len(checked))
+    rounds = ("reference", "interleaved") if interleaved else ("standard",)
+    total = len(checked) * len(rounds) * len(lengths) * samples
+    done = 0
+
+    def counted(finished, _):
+        if progress:
+            progress(done + finished, total)
+
+    built = []
+    for (group, labels, slot), child in zip(checked, children):
+        rng = np.random.default_rng(child)
+        experiments = []
+        for k, name in enumerate(rounds):
+            name, kind = ("standard", None) if slot is None else (name, slot if k else None)
+            experiments.append(_experiment(name, group, lengths, samples, rng, child, nested,
+                                           kind, counted))
+            done += len(lengths) * samples
+        built.append(Site(labels, tuple(experiments)))
+    return SimultaneousExperiment(rounds, lengths, samples, entropy, nested, tuple(built),
+                                  max(max(site.physical) for site in built) + 1, spawn_key)

@@ -1,0 +1,137 @@
+"""Clifford elements as signed permutations of the Pauli operators: whole experiments'
+products and checks in a few NumPy operations per sequence position.
+
+A Clifford U maps each Pauli P to ±P' by conjugation (U P U†), and the images of the
+generators X_j, Z_j fix U up to a global phase. A signed Pauli is coded as
+``2·v + sign`` (v the Pauli's index, its x bits then its z bits); an element's action
+on every signed Pauli is one row of a small table, so composing two elements is a
+look-up per generator and no matrix is multiplied. The tables are built once per
+group from the played operations (`CliffordGroup.unitary`) and the catalogue's gate
+matrices, so they speak circuit order and owe nothing to the module's multiplication
+table.
+"""
+
+import weakref
+
+import numpy as np
+
+_I2, _X2, _Z2 = np.eye(2), np.array([[0, 1], [1, 0]]), np.diag([1, -1])
+_TABLES: "weakref.WeakKeyDictionary[object, Actions]" = weakref.WeakKeyDictionary()
+
+
+def _paulis(qubits):
+    """The Hermitian Paulis of `qubits` qubits, index bit j (from the top) an X on qubit
+    j and bit qubits + j a Z on qubit j; qubit 0 is the first Kronecker factor."""
+    result = []
+    for v in range(4**qubits):
+        matrix = np.eye(1)
+        for j in range(qubits):
+            x, z = v >> (2 * qubits - 1 - j) & 1, v >> (qubits - 1 - j) & 1
+            factor = (_X2 if x else _I2) @ (_Z2 if z else _I2)
+            matrix = np.kron(matrix, factor * (1j if x and z else 1))  # iXZ = Y
+        result.append(matrix)
+    return np.array(result)
+
+
+def _actions(unitaries, paulis):
+    """Per unitary and signed Pauli code, the signed code of its image U P U†."""
+    d = paulis.shape[-1]
+    images = unitaries[:, None] @ paulis[None] @ unitaries.conj().transpose(0, 2, 1)[:, None]
+    # tr(P_w Q)/d, ±1 at the image's Pauli and 0 elsewhere, as one matrix product
+    overlap = (images.reshape(-1, d * d) @ paulis.transpose(0, 2, 1).reshape(-1, d * d).T)
+    overlap = overlap.real.reshape(len(unitaries), len(paulis), len(paulis)) / d
+    index = np.argmax(np.abs(overlap), axis=2)
+    sign = np.take_along_axis(overlap, index[..., None], 2)[..., 0] < 0
+    signed = 2 * index + sign
+    return np.stack([signed, signed ^ 1], axis=2).reshape(len(unitaries), -1).astype(np.int32)
+
+
+class Actions:
+    """A group's action tables.
+
+    Attributes
+    ----------
+    elements : numpy.ndarray
+        ``elements[e, s]``: the code of element e's image of signed Pauli s.
+    gates : numpy.ndarray
+        The same for each catalogue gate code.
+    generators : numpy.ndarray
+        The signed codes of X_0, …, Z_{n-1}, each with a + sign.
+    identity : int
+        The identity element's index.
+    inverse : numpy.ndarray
+        Each element's inverse.
+    """
+
+    def __init__(self, group):
+        paulis = _paulis(group.qubits)
+        n = group.qubits
+        self.width = 2 * len(paulis)  # signed codes per element
+        self.elements = _actions(np.array([group.unitary(e) for e in range(group.order)]),
+                                 paulis)
+        self.gates = _actions(np.array([gate.matrix for gate in group.gates]), paulis)
+        self.generators = np.array([2 * (1 << (2 * n - 1 - j)) for j in range(2 * n)])
+        self.bits = (self.width - 1).bit_length()
+        keys = self._key(self.elements[:, self.generators])
+        self._by_key = np.full(1 << (self.bits * 2 * n), -1, dtype=np.int32)
+        self._by_key[keys] = np.arange(group.order)
+        assert len(np.unique(keys)) == group.order  # the images fix each element
+        self.identity = int(self._by_key[self._key(self.generators[None])[0]])
+        undone = np.empty_like(self.elements)  # each row's inverse permutation
+        np.put_along_axis(undone, self.elements, np.arange(self.width)[None], axis=1)
+        self.inverse = self._by_key[self._key(undone[:, self.generators])]
+        longest = max(map(len, group.words))
+        # Each word's gate codes after a leading column, padded with code 0 (the idle).
+        self._gate_code = np.array([[len(word), *word, *[0] * (longest - len(word))]
+                                    for word in group.words])
+
+    def _key(self, images):
+        shifts = self.bits * np.arange(images.shape[-1])
+        return (images.astype(np.int64) << shifts).sum(axis=-1)
+
+    def products(self, elements, sizes):
+        """The element each sequence performs: `elements` holds the sequences end to end
+        in time order, `sizes` their lengths. Pairs of neighbours merge level by level
+        (the earlier element's generator images mapped by the later element), an odd
+        sequence first padded with the identity, so the work is twice the elements."""
+        elements, sizes = np.asarray(elements), np.asarray(sizes)
+        while sizes.max() > 1:
+            odd = sizes % 2 == 1
+            if odd.any():
+                elements = np.insert(elements, np.cumsum(sizes)[odd], self.identity)
+                sizes = sizes + odd
+            first, then = elements[0::2], elements[1::2]
+            images = self.elements[then[:, None], self.elements[first[:, None], self.generators]]
+            elements, sizes = self._by_key[self._key(images)], sizes // 2
+        return elements
+
+    def returns(self, elements, sizes, recoveries):
+        """Whether each sequence plays the identity: its `sizes[r]` elements (stored as
+        `products` takes them) in time order, then the catalogue gates of element
+        `recoveries[r]`'s word one by one.
+
+        Each generator is carried through the sequence position by position, a path
+        that shares nothing with `products`: a wrong recovery cannot pass."""
+        sizes = np.asarray(sizes)
+        order = np.argsort(-sizes, kind="stable")  # the sequences still playing lead
+        starts, lengths = (np.cumsum(sizes) - sizes)[order], sizes[order]
+        state = np.tile(self.generators, (len(order), 1))
+        active = len(order)
+        for k in range(int(lengths[0])):
+            while lengths[active - 1] <= k:
+                active -= 1
+            state[:active] = self.elements[elements[starts[:active] + k, None], state[:active]]
+        codes = self._gate_code[np.asarray(recoveries)[order]]
+        for k in range(1, codes.shape[1]):
+            state = self.gates[codes[:, k, None], state]  # padding is code 0, the idle
+        ok = np.empty(len(order), dtype=bool)
+        ok[order] = (state == self.generators).all(axis=1)
+        return ok
+
+
+def actions(group):
+    """The group's action tables, built on first use (about 0.2 s on two qubits)."""
+    tables = _TABLES.get(group)
+    if tables is None:
+        tables = _TABLES[group] = Actions(group)
+    return tables
