@@ -28,8 +28,8 @@ def test_experiments_are_replaced_only_when_asked_and_whole(written, monkeypatch
     before, second = contents(folder), rb.standard_rb(group, [2, 5], 2, seed=2)
     with pytest.raises(FileExistsError, match="replace=True replaces it"):
         rb.write_experiment(second, folder / "out")
-    failing = iter([rb.to_qasm3, rb.to_qasm3, None])  # the third program fails
-    monkeypatch.setattr(rb.export, "to_qasm3", lambda *a: next(failing)(*a))
+    failing = iter([rb.export._write_file, rb.export._write_file, None])  # the third fails
+    monkeypatch.setattr(rb.export, "_write_file", lambda *a: next(failing)(*a))
     with pytest.raises(TypeError):
         rb.write_experiment(second, folder / "out", replace=True)
     assert contents(folder) == before
@@ -47,7 +47,7 @@ def limit_file_size():
     (["--out", "{}/afile"], "cannot write into .*afile: not a folder"),
     (["--out", "/dev/null"], "cannot write into /dev/null: not a folder"),
     (["--out", "/dev/null/sub"], "cannot write into /dev/null/sub: Not a directory"),
-    (["--out", "{}/out"], r"out/standard.json is already there: --replace replaces"),
+    (["--out", "{}/out"], r"out/experiment.json is already there: --replace replaces"),
     (["--out", "{}/out", "--replace", "--lengths", "1,30"], "cannot write into .*: File too large"),
     (["--out", "{}/new", "--interleave", ""], "--interleave needs a gate name"),
     (["--out", "{}/new", "--lengths", "100000000"], "lengths must be 1 to 100000, got"),

@@ -20,7 +20,8 @@ Contents, one module per concept:
 - `native`: `native_basis` and `native_counts`, native bases of rz, sx and an
   entangler;
 - `experiments`: `standard_rb` and `interleaved_rb`;
-- `export`: `to_qasm3`, `to_json`, `write_experiment`;
+- `export`: `to_qasm3`, `to_json`, `write_experiment`, `programs`,
+  `read_experiment`;
 - `analysis`: `fit_decay`, `fit_interleaved`, `gates_per_clifford`, `plot_decay`
   (SciPy and matplotlib are imported only when these fit or plot);
 - `simulation`: `simulate` and the errors its noise injects.
@@ -42,7 +43,7 @@ True
 from .analysis import (DecayFit, DecayWarning, GateCounts, InterleavedFit, fit_decay,
                        fit_interleaved, gates_per_clifford, plot_decay)
 from .experiments import Experiment, Sequence, interleaved_rb, standard_rb
-from .export import to_json, to_qasm3, write_experiment
+from .export import programs, read_experiment, to_json, to_qasm3, write_experiment
 from .gates import STANDARD_GATES, Gate, catalogue
 from .group import CliffordGroup
 from .native import NativeBasis, NativeCounts, native_basis, native_counts
@@ -50,6 +51,7 @@ from .simulation import injected_epc, injected_gate_error, simulate
 
 __all__ = ["CliffordGroup", "Gate", "catalogue", "STANDARD_GATES", "Sequence", "Experiment",
            "standard_rb", "interleaved_rb", "to_qasm3", "to_json", "write_experiment",
+           "read_experiment", "programs",
            "DecayFit", "InterleavedFit", "GateCounts", "DecayWarning", "fit_decay",
            "fit_interleaved", "gates_per_clifford", "plot_decay", "simulate", "injected_epc",
            "injected_gate_error", "NativeBasis", "NativeCounts", "native_basis",

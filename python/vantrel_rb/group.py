@@ -13,6 +13,7 @@ import hashlib
 import operator
 import os
 import struct
+import weakref
 
 import numpy as np
 
@@ -24,6 +25,18 @@ from .native import compiled
 __all__ = ["CliffordGroup"]
 
 _SPECIAL_COUNT = {1: 7, 2: 2}  # entries of the table file's first block
+
+# The groups alive in this process, by digest, so that an experiment (which records
+# its table's digest) finds its group without being handed it.
+_LOADED = weakref.WeakValueDictionary()
+
+
+def loaded(digest=None, qubits=None):
+    """The loaded groups of a table digest, or of a number of qubits, one per digest."""
+    if digest is not None:
+        group = _LOADED.get(digest)
+        return [] if group is None else [group]
+    return [group for group in list(_LOADED.values()) if group.qubits == qubits]
 
 
 def _keys(matrices):
@@ -93,6 +106,7 @@ class CliffordGroup:
         self._index = {key: i for i, key in enumerate(_keys(self._unitaries))}
         self._by_name = {gate.name: gate for gate in self.gates}
         self.digest = self._digest()
+        _LOADED[self.digest] = self
 
     def __len__(self):
         return self.order
