@@ -80,9 +80,9 @@ class _Register:
             self.declare = f"qubit[{qubits}] q;\nbit[{qubits}] c;\n"
             return
         self.physical, self.width = _labels(physical, qubits, width)
-        wires = ", ".join(f"q[{k}]" for k in self.physical)
-        self.barrier = f"barrier {wires};\n"
-        self.measure = "".join(f"c[{j}] = measure q[{k}];\n" for j, k in enumerate(self.physical))
+        # On the site's own qubits, as the blocks are: `place` moves them all at once.
+        self.barrier = f"barrier {', '.join(f'q[{j}]' for j in range(qubits))};\n"
+        self.measure = "".join(f"c[{j}] = measure q[{j}];\n" for j in range(qubits))
         self.declare = f"qubit[{self.width}] q;\nbit[{qubits}] c;\n"
 
     def place(self, text):
@@ -165,7 +165,8 @@ def _gates_text(gates, keep_identity):
 
 
 class _Blocks:
-    """The text of every Clifford block of one group, basis, register and keep_identity.
+    """The text of every Clifford block of one group, basis and keep_identity, on the
+    site's own qubits q[0], q[1] (a register places them).
 
     Each distinct block is made once and then reused: a catalogue word by the identity
     of its gate tuple (the experiments share one tuple per element), a native
@@ -173,51 +174,42 @@ class _Blocks:
     dropped from the program, barrier and all.
     """
 
-    def __init__(self, register, keep_identity, basis=None, group=None):
-        self.register, self.keep_identity = register, keep_identity
-        self.by_tuple = {}  # id(gates) -> (text, gates): the gates keep the id taken
-        self.compiled = self.by_element = self.element_of_word = None
+    def __init__(self, qubits, keep_identity, basis=None, group=None):
+        self.keep_identity = keep_identity
+        self.by_tuple, self.native_tuples, self.kept = {}, set(), []
+        self.compiled = None
         if basis is not None:
-            self.compiled = compiled(group, _basis_spec(basis, group.qubits))
-            texts = _NATIVE_TEXT.setdefault(self.compiled, {}).setdefault(keep_identity, {})
-            self.base, self.by_element = texts, {}
-            self.idle = "".join(f"id q[{k}];\n" for k in range(group.qubits))
+            self.compiled = compiled(group, _basis_spec(basis, qubits))
+            self.by_element = _native_texts(self.compiled, keep_identity, group)
             self.element_of_word = _element_of_word(group)
-            entangler = self.compiled.gates[0]
-            self.definition = entangler.definition
-
-    def of_gates(self, gates):
-        entry = self.by_tuple.get(id(gates))
-        if entry is None:
-            entry = self.by_tuple[id(gates)] = (
-                self.register.place(_gates_text(gates, self.keep_identity)), gates)
-        return entry[0]
-
-    def of_element(self, element):
-        text = self.by_element.get(element)
-        if text is None:
-            base = self.base.get(element)
-            if base is None:
-                circuit = self.compiled.circuit(element)
-                base = self.base[element] = (_gates_text(circuit, True) if circuit else
-                                             self.idle if self.keep_identity else "")
-            text = self.by_element[element] = self.register.place(base)
-        return text
+            self.definition = self.compiled.gates[0].definition
 
     def of_sequence(self, sequence):
         """The sequence's non-empty blocks in time order, the recovery last."""
+        cliffords = sequence.cliffords
+        for key, gates in dict(zip(map(id, cliffords), cliffords)).items():
+            if key not in self.by_tuple:
+                native = bool(gates) and gates[0].code is None
+                # With a basis only a gate given natively is played as it is.
+                self.by_tuple[key] = (_gates_text(gates, self.keep_identity)
+                                      if native or self.compiled is None else None)
+                self.kept.append(gates)  # so that its id stays its own
+                if native:
+                    self.native_tuples.add(key)
         if self.compiled is None:
-            blocks = [self.of_gates(gates) for gates in sequence.cliffords]
-            blocks.append(self.register.place(_gates_text(sequence.recovery, self.keep_identity)))
-        else:
-            blocks = [self.of_gates(gates) if gates and gates[0].code is None
-                      else self.of_element(element)
-                      for element, gates in zip(sequence.elements, sequence.cliffords)]
-            recovery = self.element_of_word.get(tuple(gate.code for gate in sequence.recovery))
-            if recovery is None:
-                raise ValueError(f"the recovery of sequence (length {sequence.length}, sample"
-                                 f" {sequence.sample}) is no element's word of this group")
-            blocks.append(self.of_element(recovery))
+            blocks = list(map(self.by_tuple.__getitem__, map(id, cliffords)))
+            blocks.append(_gates_text(sequence.recovery, self.keep_identity))
+            return list(filter(None, blocks))
+        blocks = list(map(self.by_element.__getitem__, sequence.elements))
+        if self.native_tuples:  # a gate given natively stays itself in its slot
+            for position, gates in enumerate(cliffords):
+                if id(gates) in self.native_tuples:
+                    blocks[position] = self.by_tuple[id(gates)]
+        recovery = self.element_of_word.get(tuple(gate.code for gate in sequence.recovery))
+        if recovery is None:
+            raise ValueError(f"the recovery of sequence (length {sequence.length}, sample"
+                             f" {sequence.sample}) is no element's word of this group")
+        blocks.append(self.by_element[recovery])
         return list(filter(None, blocks))
 
     def definitions(self, gates):
@@ -227,22 +219,45 @@ class _Blocks:
         return [d for d in dict.fromkeys(found + [gate.definition for gate in gates]) if d]
 
 
+def _native_texts(compilation, keep_identity, group):
+    """Every element's native circuit as text, made once per compilation."""
+    texts = _NATIVE_TEXT.setdefault(compilation, {})
+    if keep_identity not in texts:
+        idle = "".join(f"id q[{k}];\n" for k in range(group.qubits)) if keep_identity else ""
+        texts[keep_identity] = [_gates_text(compilation.circuit(i), True) or idle
+                                for i in range(group.order)]
+    return texts[keep_identity]
+
+
+class _Placed(dict):
+    """Blocks moved onto a site's physical qubits, each moved once."""
+
+    def __init__(self, register):
+        super().__init__()
+        self.register = register
+
+    def __missing__(self, text):
+        placed = self[text] = self.register.place(text)
+        return placed
+
+
 _HEAD = 'OPENQASM 3.0;\ninclude "stdgates.inc";\n'
 
 
-def _sequence_program(sequence, blocks, definitions, barriers=True):
+def _sequence_program(sequence, blocks, register, definitions, barriers=True):
     lines = "".join(f"{d}\n" for d in definitions)
     head = (f"{_HEAD}// RB sequence: length {sequence.length}, sample {sequence.sample},"
-            f" elements {list(sequence.elements)}\n{lines}{blocks.register.declare}")
-    body = (blocks.register.barrier if barriers else "").join(blocks.of_sequence(sequence))
-    return head + body + blocks.register.measure
+            f" elements {list(sequence.elements)}\n{lines}{register.declare}")
+    body = (register.barrier if barriers else "").join(blocks.of_sequence(sequence))
+    return head + register.place(body + register.measure)
 
 
 def _simultaneous_program(simultaneous, round_index, index, site_blocks, definitions,
                           barriers=True):
     length, sample = divmod(index, simultaneous.samples)
-    per_site = [blocks.of_sequence(site.experiments[round_index].sequences[index])
-                for site, blocks in zip(simultaneous.sites, site_blocks)]
+    per_site = [list(map(placed.__getitem__,
+                         blocks.of_sequence(site.experiments[round_index].sequences[index])))
+                for site, (blocks, placed) in zip(simultaneous.sites, site_blocks)]
     # Right-aligned: a site with fewer blocks starts later, so that every site's
     # recovery ends at the common measurement.
     layers = ["".join(layer) for layer in itertools.zip_longest(
@@ -287,15 +302,18 @@ def _program_list(experiment, basis, physical, width, keep_identity, group, barr
         if physical is not None or width is not None:
             raise ValueError("a simultaneous experiment places its sites itself: no physical="
                              " or width=")
-        site_blocks = []
+        shared, site_blocks = {}, []  # the sites of one group share their blocks
         for site in experiment.sites:
             first = site.experiments[0]
             own = group if group is not None and group.digest == first.table else None
             found = None if basis is None else _group_for(first.table, first.qubits, own)
-            site_blocks.append(_Blocks(_Register(first.qubits, site.physical, experiment.width),
-                                       keep_identity, basis, found))
+            if (first.table, first.qubits) not in shared:
+                shared[first.table, first.qubits] = _Blocks(first.qubits, keep_identity, basis,
+                                                            found)
+            site_blocks.append((shared[first.table, first.qubits], _Placed(
+                _Register(first.qubits, site.physical, experiment.width))))
         gates = [g for site in experiment.sites for e in site.experiments for g in e.interleaved]
-        definitions = list(dict.fromkeys(d for blocks in site_blocks
+        definitions = list(dict.fromkeys(d for blocks in shared.values()
                                          for d in blocks.definitions(gates)))
         count = len(experiment.lengths) * experiment.samples
         return [(program_name(round_, experiment.lengths[i // experiment.samples],
@@ -306,12 +324,14 @@ def _program_list(experiment, basis, physical, width, keep_identity, group, barr
                 for r, round_ in enumerate(experiment.rounds) for i in range(count)]
     first = experiments[0]
     found = None if basis is None else _group_for(first.table, first.qubits, group)
-    blocks = _Blocks(_Register(first.qubits, physical, width), keep_identity, basis, found)
+    blocks = _Blocks(first.qubits, keep_identity, basis, found)
+    register = _Register(first.qubits, physical, width)
     listed = []
     for e in experiments:
         definitions = blocks.definitions(e.interleaved)
         listed.extend((program_name(e.name, s.length, s.sample), e.name, s.length, s.sample,
-                       lambda s=s, d=definitions: _sequence_program(s, blocks, d, barriers))
+                       lambda s=s, d=definitions: _sequence_program(s, blocks, register, d,
+                                                                    barriers))
                       for s in e.sequences)
     return listed
 
@@ -420,12 +440,11 @@ def to_qasm3(sequence, keep_identity=False, barriers=True, *, basis=None, physic
         if program is not None:
             raise ValueError("program= names a program of an experiment, not of a sequence")
         found = None if basis is None else _group_for(None, sequence.qubits, group)
-        blocks = _Blocks(_Register(sequence.qubits, physical, width), keep_identity, basis,
-                         found)
+        blocks = _Blocks(sequence.qubits, keep_identity, basis, found)
         gates = {id(g): g for gates in sequence.cliffords if gates and gates[0].code is None
                  for g in gates}
-        return _sequence_program(sequence, blocks, blocks.definitions(gates.values()),
-                                 barriers)
+        return _sequence_program(sequence, blocks, _Register(sequence.qubits, physical, width),
+                                 blocks.definitions(gates.values()), barriers)
     listed = _program_list(sequence, basis, physical, width, keep_identity, group, barriers)
     for name, _, _, _, make in listed:
         if name == program or f"{name}.qasm" == program:
@@ -441,18 +460,23 @@ def _matrix_record(matrix):
     return [[[float(z.real), float(z.imag)] for z in row] for row in np.asarray(matrix)]
 
 
-def _experiment_record(experiment, prefix=None):
+def _experiment_record(experiment, prefix=None, names=None):
     """`experiment` as JSON values; its sequences' programs are named after `prefix`
-    (the round of a simultaneous experiment) or the experiment's name."""
+    (the round of a simultaneous experiment) or the experiment's name. `names` keeps
+    each word's gate names by the identity of its tuple, for the records of one document."""
+    names = {} if names is None else names
     step = 2 if experiment.interleaved_element is not None else 1
     words = {}
     for s in experiment.sequences:
         words.update(zip(s.elements[::step], s.cliffords[::step]))
-    used = {gate.name: gate for gates in words.values() for gate in gates}
-    used.update((gate.name, gate) for gate in experiment.interleaved)
+    for word in words.values():
+        if id(word) not in names:
+            names[id(word)] = ([gate.name for gate in word], word)
+    played = list(itertools.chain(*words.values(), experiment.interleaved,
+                                  *(s.recovery for s in experiment.sequences)))
+    used = {gate.name: gate for gate in dict(zip(map(id, played), played)).values()}
     sequences = []
     for s in experiment.sequences:
-        used.update((gate.name, gate) for gate in s.recovery)
         sequences.append({"program": program_name(prefix or experiment.name, s.length, s.sample),
                           "length": s.length, "sample": s.sample, "elements": list(s.elements),
                           "recovery": [gate.name for gate in s.recovery]})
@@ -471,7 +495,7 @@ def _experiment_record(experiment, prefix=None):
             "lengths": list(experiment.lengths), "samples": experiment.samples,
             "seed": experiment.seed, "spawn_key": list(experiment.spawn_key),
             "nested": experiment.nested, "table": experiment.table, "interleaved": interleaved,
-            "words": {str(e): [gate.name for gate in word] for e, word in sorted(words.items())},
+            "words": {str(e): names[id(word)][0] for e, word in sorted(words.items())},
             "gates": gates, "sequences": sequences}
 
 
@@ -487,6 +511,7 @@ def _basis_record(basis):
 
 def _document(experiment, listed, basis, physical, width, keep_identity, layout):
     kind, experiments = _kind(experiment)
+    names = {}
     document = {"format": FORMAT, "version": VERSION, "kind": kind,
                 "basis": _basis_record(basis), "keep_identity": keep_identity,
                 "layout": layout}
@@ -497,14 +522,14 @@ def _document(experiment, listed, basis, physical, width, keep_identity, layout)
             "seed": s.seed, "spawn_key": list(s.spawn_key), "nested": s.nested,
             "width": s.width,
             "sites": [{"physical": list(site.physical),
-                       "experiments": [_experiment_record(e, round_) for e, round_ in
+                       "experiments": [_experiment_record(e, round_, names) for e, round_ in
                                        zip(site.experiments, s.rounds)]}
                       for site in s.sites]})
     else:
         register = None if physical is None else _labels(physical, experiments[0].qubits, width)
         document.update({"physical": None if register is None else list(register[0]),
                          "width": None if register is None else register[1],
-                         "experiments": [_experiment_record(e) for e in experiments]})
+                         "experiments": [_experiment_record(e, None, names) for e in experiments]})
     document["programs"] = [
         {"program": name, "round": round_, "length": length, "sample": sample,
          **({"qasm": make()} if layout == "single" else {})}
