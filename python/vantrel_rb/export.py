@@ -72,9 +72,9 @@ class _Register:
     """
 
     def __init__(self, qubits, physical=None, width=None):
+        if physical is None and width is not None:  # the first qubits of a wider register
+            physical = range(qubits)
         if physical is None:
-            if width is not None:
-                raise ValueError("width= needs physical= labels")
             self.physical, self.width = None, qubits
             self.barrier, self.measure = "barrier q;\n", "c = measure q;\n"
             self.declare = f"qubit[{qubits}] q;\nbit[{qubits}] c;\n"
@@ -380,7 +380,8 @@ def to_qasm3(sequence, keep_identity=False, barriers=True, *, basis=None, physic
         Play qubit j of the sequence on ``q[physical[j]]`` and measure it into
         ``c[j]``; barriers cover the sequence's qubits only.
     width : int, optional
-        The register's width; by default the largest label plus one.
+        The register's width; by default the largest label plus one (without
+        `physical`, the sequence's qubits are the first of the register).
     group : CliffordGroup, optional
         The group to compile with; by default the loaded group of the
         experiment's table (of the sequence's number of qubits).
