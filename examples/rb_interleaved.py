@@ -40,10 +40,10 @@ def run(key, args):
           f" {counts.gates:.2f} gates per Clifford ({counts.cz:.2f} CZ) ==", flush=True)
 
     experiments = rb.interleaved_rb(group, gate, lengths, args.samples, seed=args.seed)
+    path = rb.write_experiment(experiments, f"rb_{key}", replace=True)  # over the last run
     for experiment in experiments:
-        path = rb.write_experiment(experiment, f"rb_{key}", replace=True)  # over the last run
-        print(f"{experiment.name}: {len(experiment.sequences)} sequences, written to {path}"
-              f" and {path.with_suffix('')}/")
+        print(f"{experiment.name}: {len(experiment.sequences)} sequences, written to"
+              f" {path.parent / experiment.name}/ ({path.name} lists them)")
     extra_text = f", {extra:g} more after each {gate}" if extra else ""
     print(f"simulated: depolarizing {noise:g} after every gate{extra_text},"
           f" {args.shots} shots per sequence", flush=True)

@@ -137,8 +137,8 @@ def test_command_line_writes_an_experiment(rb22_path, tmp_path):
                           "--interleave", "h", "--out", tmp_path], capture_output=True, text=True)
     assert run.returncode == 0 and run.stderr == "", run.stderr
     assert run.stdout.count(" 6 sequences on 1 qubit(s) in ") == 2
-    document = json.loads((tmp_path / "interleaved.json").read_text())
-    assert document["seed"] == 5 and document["gates"]["h"] == {"qasm": "h q[0];"}
+    document = json.loads((tmp_path / "experiment.json").read_text())["experiments"][1]
+    assert document["seed"] == 5 and document["gates"]["h"]["qasm"] == "h q[0];"
     programs = sorted((tmp_path / "interleaved").iterdir())
     assert [p.name for p in programs[:2]] == ["m0001_s000.qasm", "m0001_s001.qasm"]
     assert all(survival(p.read_text(), 1) == pytest.approx(1) for p in programs)
@@ -171,6 +171,7 @@ def test_the_cz_slot_plays_cz_alone(groups, gate):
 @pytest.mark.parametrize("seed", [np.random.SeedSequence(9).spawn(3)[2], None, 5,
                                   np.random.default_rng(4), np.random.SeedSequence([1, 2])])
 def test_the_recorded_seed_remakes_the_experiment(groups, seed):
-    draw = lambda seed: json.loads(rb.to_json(rb.standard_rb(groups[1], [1, 5], 2, seed)))
+    draw = lambda seed: json.loads(rb.to_json(rb.standard_rb(groups[1], [1, 5], 2,
+                                                             seed)))["experiments"][0]
     record = draw(seed)
     assert draw(np.random.SeedSequence(record["seed"], spawn_key=record["spawn_key"])) == record

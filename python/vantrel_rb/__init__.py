@@ -22,7 +22,8 @@ Contents, one module per concept:
   entangler;
 - `experiments`: `standard_rb`, `interleaved_rb` and `simultaneous_rb` (many sites
   of a chip at once);
-- `export`: `to_qasm3`, `to_json`, `write_experiment`;
+- `export`: `to_qasm3`, `to_json`, `write_experiment`, `programs`,
+  `read_experiment`;
 - `counts`: `survival`, from the counts back ends report per program;
 - `analysis`: `fit_decay`, `fit_interleaved`, `analyze`, `gates_per_clifford`,
   `plot_decay`
@@ -48,7 +49,7 @@ from .analysis import (DecayFit, DecayWarning, GateCounts, InterleavedFit, analy
 from .counts import survival
 from .experiments import (Experiment, Sequence, SimultaneousExperiment, Site, interleaved_rb,
                           program_name, simultaneous_rb, standard_rb)
-from .export import to_json, to_qasm3, write_experiment
+from .export import programs, read_experiment, to_json, to_qasm3, write_experiment
 from .gates import STANDARD_GATES, Gate, catalogue
 from .group import CliffordGroup, make_table
 from .native import NativeBasis, NativeCounts, native_basis, native_counts
@@ -57,6 +58,7 @@ from .simulation import injected_epc, injected_gate_error, simulate
 __all__ = ["CliffordGroup", "make_table", "Gate", "catalogue", "STANDARD_GATES", "Sequence",
            "Experiment", "standard_rb", "interleaved_rb", "Site", "SimultaneousExperiment",
            "simultaneous_rb", "program_name", "to_qasm3", "to_json", "write_experiment",
+           "read_experiment", "programs",
            "DecayFit", "InterleavedFit", "GateCounts", "DecayWarning", "fit_decay",
            "fit_interleaved", "analyze", "survival", "gates_per_clifford", "plot_decay",
            "simulate", "injected_epc", "injected_gate_error", "NativeBasis", "NativeCounts",

@@ -282,14 +282,31 @@ def analyze(experiment, counts, fix_b=False):
     return fits
 
 
-def gates_per_clifford(group):
-    """Mean numbers of gates and of CZ in a uniformly random element's word.
+def gates_per_clifford(group, basis=None):
+    """Mean numbers of gates and of entanglers in a uniformly random element, as played.
+
+    Parameters
+    ----------
+    group : CliffordGroup
+    basis : str, sequence or NativeBasis, optional
+        A native basis (see `native_basis`): count the gates of each element's
+        native circuit: ``sx`` and the entangler are pulses, ``rz`` is virtual and
+        not counted; the entangler is counted as ``cz``. By
+        default the catalogue words, the identity code not counted.
 
     Examples
     --------
     >>> gates_per_clifford(CliffordGroup(1, "rb22.dat"))
     GateCounts(gates=1.8333333333333333, cz=0.0)
+    >>> gates_per_clifford(CliffordGroup(1, "rb22.dat"), "rz,sx")
+    GateCounts(gates=1.0, cz=0.0)
     """
+    if basis is not None:
+        from .native import native_counts
+
+        counts = native_counts(group, basis)
+        return GateCounts(float(np.mean(counts.entanglers + counts.sx)),
+                          float(np.mean(counts.entanglers)))
     played = [[code for code in word if code != 0] for word in group.words]
     cz = 13 if group.qubits == 2 else None
     return GateCounts(float(np.mean([len(word) for word in played])),

@@ -1,39 +1,410 @@
-"""Export of sequences as OpenQASM 3 programs and of whole experiments as JSON.
+"""Export of experiments as OpenQASM 3 programs and JSON, and reading them back.
 
 Qubit 0 of every export is the first Kronecker factor of the two-qubit gates. The
 identity code is an idle on hardware, so it is dropped unless asked for.
+
+Three kinds of experiment are exported: an `Experiment`, a ``(reference,
+interleaved)`` pair from `interleaved_rb`, and a `SimultaneousExperiment`. Each
+program has a name: ``"<experiment>/m<length:04d>_s<sample:03d>"`` for the sequence
+of an experiment, ``"<round>/m…_s…"`` for a simultaneous program. A program plays
+every Clifford as its own block, a barrier between blocks, so that no compiler
+merges gates (not even a virtual ``rz``) across Cliffords; with a native basis each
+element, the recovery included, is played as its fewest-gate native circuit
+(`CliffordGroup.native`), while an interleaved gate given as ``(name, matrix)``
+stays that one gate.
+
+The JSON document (``experiment.json``) holds ``"format"`` (``"vantrel_rb
+experiment"``), ``"version"`` (2), ``"kind"`` (``"experiment"``, ``"interleaved
+pair"`` or ``"simultaneous"``), the export's ``"basis"``, ``"keep_identity"``,
+``"layout"``, and a ``"programs"`` list naming every program (``"program"``,
+``"round"``, ``"length"``, ``"sample"``; its OpenQASM 3 text as ``"qasm"`` in the
+single-file layout). An experiment record holds what remakes the `Experiment`:
+name, qubits, lengths, samples, seed, spawn key, nesting, table digest, the
+interleaved element and gate names, ``"words"`` (each used element's catalogue
+word, once), ``"gates"`` (each gate name's OpenQASM 3 text, with the matrix of a
+native gate) and per sequence its program, length, sample, elements and recovery
+gate names. The kinds ``"experiment"`` and ``"interleaved pair"`` list their
+experiment records under ``"experiments"`` with the register (``"physical"``,
+``"width"``); a simultaneous document holds its rounds, lengths, samples, seed,
+spawn key, nesting and width, and per site its ``"physical"`` qubits and
+``"experiments"`` (one record per round).
 """
 
 import errno
+import itertools
 import json
+import operator
 import os
 import pathlib
 import shutil
 import tempfile
+import weakref
 
-__all__ = ["to_qasm3", "to_json", "write_experiment"]
+import numpy as np
+
+from .experiments import Experiment, Sequence, SimultaneousExperiment, Site
+from .gates import Gate, catalogue
+from .group import loaded
+from .native import NativeBasis, compiled
+
+__all__ = ["to_qasm3", "to_json", "write_experiment", "read_experiment", "programs"]
+
+FORMAT, VERSION = "vantrel_rb experiment", 2
+DOCUMENT = "experiment.json"
+LAYOUTS = ("files", "single")
+_ORDER = {1: 24, 2: 11520}
 
 
-def _played(gates, keep_identity):
-    return [gate for gate in gates if keep_identity or not gate.is_identity]
+def program_name(prefix, length, sample):
+    """The name of the program of sequence (`length`, `sample`) of an experiment or round."""
+    return f"{prefix}/m{length:04d}_s{sample:03d}"
 
 
-def to_qasm3(sequence, keep_identity=False, barriers=True):
-    """An OpenQASM 3 program playing one sequence on ``|0…0⟩`` and measuring every qubit.
+# --- Where the qubits go --------------------------------------------------------------
+
+
+class _Register:
+    """The register a program declares and how a site's qubits sit in it.
+
+    Without physical labels the program declares the site's own qubits and measures
+    them with ``c = measure q;``, as it always did; with labels ``physical[j]`` plays
+    sequence qubit j and is measured into ``c[j]``.
+    """
+
+    def __init__(self, qubits, physical=None, width=None):
+        if physical is None and width is not None:  # the first qubits of a wider register
+            physical = range(qubits)
+        if physical is None:
+            self.physical, self.width = None, qubits
+            self.barrier, self.measure = "barrier q;\n", "c = measure q;\n"
+            self.declare = f"qubit[{qubits}] q;\nbit[{qubits}] c;\n"
+            return
+        self.physical, self.width = _labels(physical, qubits, width)
+        # On the site's own qubits, as the blocks are: `place` moves them all at once.
+        self.barrier = f"barrier {', '.join(f'q[{j}]' for j in range(qubits))};\n"
+        self.measure = "".join(f"c[{j}] = measure q[{j}];\n" for j in range(qubits))
+        self.declare = f"qubit[{self.width}] q;\nbit[{qubits}] c;\n"
+
+    def place(self, text):
+        """`text`, written on q[0], q[1], moved onto the physical qubits."""
+        if self.physical is None or self.physical == tuple(range(len(self.physical))):
+            return text
+        if len(self.physical) == 1:
+            return text.replace("q[0]", f"q[{self.physical[0]}]")
+        # q[0] is parked first, so that a label 0 given to qubit 1 is not moved again.
+        first, second = self.physical
+        return (text.replace("q[0]", "q[\0]").replace("q[1]", f"q[{second}]")
+                .replace("q[\0]", f"q[{first}]"))
+
+
+def _labels(physical, qubits, width=None):
+    """Physical labels and register width, checked: (tuple of int, int)."""
+    if isinstance(physical, (str, bytes)) or not hasattr(physical, "__iter__"):
+        raise TypeError(f"physical must be a sequence of qubit labels, not {physical!r}")
+    try:
+        labels = tuple(operator.index(k) for k in physical)
+    except TypeError:
+        raise TypeError(f"physical qubit labels must be integers, got {physical!r}") from None
+    if len(labels) != qubits:
+        raise ValueError(f"{len(labels)} physical label(s) {list(labels)} for {qubits} qubit(s)")
+    if min(labels) < 0:
+        raise ValueError(f"physical qubit labels must be non-negative, got {list(labels)}")
+    if len(set(labels)) < len(labels):
+        raise ValueError(f"physical qubit label repeated in {list(labels)}")
+    needed = max(labels) + 1
+    if width is None:
+        return labels, needed
+    width = operator.index(width)
+    if width < needed:
+        raise ValueError(f"a register of width {width} has no qubit {needed - 1}")
+    return labels, width
+
+
+# --- Clifford blocks, each made once ----------------------------------------------------
+
+_GROUP_DATA = weakref.WeakKeyDictionary()  # group -> its element of each word
+_NATIVE_TEXT = weakref.WeakKeyDictionary()  # compilation -> {keep_identity: texts by element}
+
+
+def _group_for(table=None, qubits=None, group=None):
+    """The loaded group an experiment or sequence was drawn from."""
+    if group is not None:
+        if table is not None and group.digest != table:
+            raise ValueError(f"the experiment was drawn from table {table[:12]}…, not from"
+                             f" {group.path} ({group.digest[:12]}…)")
+        if qubits is not None and group.qubits != qubits:
+            raise ValueError(f"a {group.qubits}-qubit group for a {qubits}-qubit sequence")
+        return group
+    found = loaded(digest=table) if table is not None else loaded(qubits=qubits)
+    if len(found) != 1:
+        what = f"table {table[:12]}…" if table is not None else f"{qubits} qubit(s)"
+        raise ValueError(f"{'no' if not found else 'more than one'} CliffordGroup of {what} is"
+                         " loaded: pass group= to compile to a native basis")
+    return found[0]
+
+
+def _element_of_word(group):
+    """Each element by its word's codes (a recovery is the stored word of an element)."""
+    if group not in _GROUP_DATA:
+        _GROUP_DATA[group] = {word: i for i, word in enumerate(group.words)}
+    return _GROUP_DATA[group]
+
+
+def _basis_spec(spec, qubits):
+    """The basis as one group of `qubits` takes it: on one qubit only rz and sx count, so
+    that one basis serves the qubits and the pairs of a chip."""
+    if qubits == 2 or isinstance(spec, NativeBasis):
+        return spec
+    items = spec.split(",") if isinstance(spec, str) else list(spec)
+    return ",".join(item.strip() for item in items
+                    if isinstance(item, str) and item.strip() in ("rz", "sx")) or spec
+
+
+def _gates_text(gates, keep_identity):
+    return "".join(f"{gate.qasm}\n" for gate in gates if keep_identity or not gate.is_identity)
+
+
+class _Blocks:
+    """The text of every Clifford block of one group, basis and keep_identity, on the
+    site's own qubits q[0], q[1] (a register places them).
+
+    Each distinct block is made once and then reused: a catalogue word by the identity
+    of its gate tuple (the experiments share one tuple per element), a native
+    circuit by element. A block is one or more complete lines; an empty block is
+    dropped from the program, barrier and all.
+    """
+
+    def __init__(self, qubits, keep_identity, basis=None, group=None):
+        self.keep_identity = keep_identity
+        self.by_tuple, self.native_tuples, self.kept = {}, set(), []
+        self.compiled = None
+        if basis is not None:
+            self.compiled = compiled(group, _basis_spec(basis, qubits))
+            self.by_element = _native_texts(self.compiled, keep_identity, group)
+            self.element_of_word = _element_of_word(group)
+            self.definition = self.compiled.gates[0].definition
+
+    def of_sequence(self, sequence):
+        """The sequence's non-empty blocks in time order, the recovery last."""
+        cliffords = sequence.cliffords
+        for key, gates in dict(zip(map(id, cliffords), cliffords)).items():
+            if key not in self.by_tuple:
+                native = bool(gates) and gates[0].code is None
+                # With a basis only a gate given natively is played as it is.
+                self.by_tuple[key] = (_gates_text(gates, self.keep_identity)
+                                      if native or self.compiled is None else None)
+                self.kept.append(gates)  # so that its id stays its own
+                if native:
+                    self.native_tuples.add(key)
+        if self.compiled is None:
+            blocks = list(map(self.by_tuple.__getitem__, map(id, cliffords)))
+            blocks.append(_gates_text(sequence.recovery, self.keep_identity))
+            return list(filter(None, blocks))
+        blocks = list(map(self.by_element.__getitem__, sequence.elements))
+        if self.native_tuples:  # a gate given natively stays itself in its slot
+            for position, gates in enumerate(cliffords):
+                if id(gates) in self.native_tuples:
+                    blocks[position] = self.by_tuple[id(gates)]
+        recovery = self.element_of_word.get(tuple(gate.code for gate in sequence.recovery))
+        if recovery is None:
+            raise ValueError(f"the recovery of sequence (length {sequence.length}, sample"
+                             f" {sequence.sample}) is no element's word of this group")
+        blocks.append(self.by_element[recovery])
+        return list(filter(None, blocks))
+
+    def definitions(self, gates):
+        """The gate definitions a program of these blocks and of `gates` (its native
+        interleaved gates) needs, in order."""
+        found = [self.definition] if self.compiled is not None else []
+        return [d for d in dict.fromkeys(found + [gate.definition for gate in gates]) if d]
+
+
+def _native_texts(compilation, keep_identity, group):
+    """Every element's native circuit as text, made once per compilation."""
+    texts = _NATIVE_TEXT.setdefault(compilation, {})
+    if keep_identity not in texts:
+        idle = "".join(f"id q[{k}];\n" for k in range(group.qubits)) if keep_identity else ""
+        texts[keep_identity] = [_gates_text(compilation.circuit(i), True) or idle
+                                for i in range(group.order)]
+    return texts[keep_identity]
+
+
+class _Placed(dict):
+    """Blocks moved onto a site's physical qubits, each moved once."""
+
+    def __init__(self, register):
+        super().__init__()
+        self.register = register
+
+    def __missing__(self, text):
+        placed = self[text] = self.register.place(text)
+        return placed
+
+
+_HEAD = 'OPENQASM 3.0;\ninclude "stdgates.inc";\n'
+
+
+def _sequence_program(sequence, blocks, register, definitions, barriers=True):
+    lines = "".join(f"{d}\n" for d in definitions)
+    head = (f"{_HEAD}// RB sequence: length {sequence.length}, sample {sequence.sample},"
+            f" elements {list(sequence.elements)}\n{lines}{register.declare}")
+    body = (register.barrier if barriers else "").join(blocks.of_sequence(sequence))
+    return head + register.place(body + register.measure)
+
+
+def _simultaneous_program(simultaneous, round_index, index, site_blocks, definitions,
+                          barriers=True):
+    length, sample = divmod(index, simultaneous.samples)
+    per_site = [list(map(placed.__getitem__,
+                         blocks.of_sequence(site.experiments[round_index].sequences[index])))
+                for site, (blocks, placed) in zip(simultaneous.sites, site_blocks)]
+    # Right-aligned: a site with fewer blocks starts later, so that every site's
+    # recovery ends at the common measurement.
+    layers = ["".join(layer) for layer in itertools.zip_longest(
+        *(reversed(blocks) for blocks in per_site), fillvalue="")]
+    layers.reverse()
+    width = simultaneous.width
+    lines = "".join(f"{d}\n" for d in definitions)
+    head = (f"{_HEAD}// simultaneous RB: round {simultaneous.rounds[round_index]}, length"
+            f" {simultaneous.lengths[length]}, sample {sample}, {len(simultaneous.sites)}"
+            f" sites\n{lines}qubit[{width}] q;\nbit[{width}] c;\n")
+    return head + ("barrier q;\n" if barriers else "").join(layers) + "c = measure q;\n"
+
+
+# --- The three kinds --------------------------------------------------------------------
+
+
+def _kind(experiment):
+    """('experiment' | 'interleaved pair' | 'simultaneous', tuple of experiments or None)."""
+    if isinstance(experiment, Experiment):
+        return "experiment", (experiment,)
+    if isinstance(experiment, SimultaneousExperiment):
+        return "simultaneous", None
+    if (isinstance(experiment, tuple) and len(experiment) == 2
+            and all(isinstance(e, Experiment) for e in experiment)
+            and [e.name for e in experiment] == ["reference", "interleaved"]):
+        return "interleaved pair", experiment
+    raise TypeError("expected an Experiment, a (reference, interleaved) pair or a"
+                    f" SimultaneousExperiment, not {type(experiment).__name__}")
+
+
+def _layout(layout):
+    if layout not in LAYOUTS:
+        raise ValueError(f"layout must be one of {', '.join(LAYOUTS)}, not {layout!r}")
+    return layout
+
+
+def _program_list(experiment, basis, physical, width, keep_identity, group, barriers=True):
+    """[(name, round, length, sample, make)]: every program of an export, `make()` giving
+    its text; the blocks are shared by all programs of the export."""
+    kind, experiments = _kind(experiment)
+    if kind == "simultaneous":
+        if physical is not None or width is not None:
+            raise ValueError("a simultaneous experiment places its sites itself: no physical="
+                             " or width=")
+        shared, site_blocks = {}, []  # the sites of one group share their blocks
+        for site in experiment.sites:
+            first = site.experiments[0]
+            own = group if group is not None and group.digest == first.table else None
+            found = None if basis is None else _group_for(first.table, first.qubits, own)
+            if (first.table, first.qubits) not in shared:
+                shared[first.table, first.qubits] = _Blocks(first.qubits, keep_identity, basis,
+                                                            found)
+            site_blocks.append((shared[first.table, first.qubits], _Placed(
+                _Register(first.qubits, site.physical, experiment.width))))
+        gates = [g for site in experiment.sites for e in site.experiments for g in e.interleaved]
+        definitions = list(dict.fromkeys(d for blocks in shared.values()
+                                         for d in blocks.definitions(gates)))
+        count = len(experiment.lengths) * experiment.samples
+        return [(program_name(round_, experiment.lengths[i // experiment.samples],
+                              i % experiment.samples), round_,
+                 experiment.lengths[i // experiment.samples], i % experiment.samples,
+                 lambda r=r, i=i: _simultaneous_program(experiment, r, i, site_blocks,
+                                                        definitions, barriers))
+                for r, round_ in enumerate(experiment.rounds) for i in range(count)]
+    first = experiments[0]
+    found = None if basis is None else _group_for(first.table, first.qubits, group)
+    blocks = _Blocks(first.qubits, keep_identity, basis, found)
+    register = _Register(first.qubits, physical, width)
+    listed = []
+    for e in experiments:
+        definitions = blocks.definitions(e.interleaved)
+        listed.extend((program_name(e.name, s.length, s.sample), e.name, s.length, s.sample,
+                       lambda s=s, d=definitions: _sequence_program(s, blocks, register, d,
+                                                                    barriers))
+                      for s in e.sequences)
+    return listed
+
+
+def programs(experiment, *, basis=None, physical=None, width=None, keep_identity=False,
+             group=None):
+    """Every program of an experiment, as ``(name, OpenQASM 3 text)`` pairs in order.
 
     Parameters
     ----------
-    sequence : Sequence
-        A sequence of an experiment.
+    experiment : Experiment, (Experiment, Experiment) or SimultaneousExperiment
+    basis, physical, width, keep_identity, group
+        As for `to_qasm3`.
+
+    Yields
+    ------
+    (str, str)
+        The program's name (``"standard/m0004_s002"``) and text, made one at a time
+        from blocks made once per element.
+    """
+    for name, _, _, _, make in _program_list(experiment, basis, physical, width, keep_identity,
+                                              group):
+        yield name, make()
+
+
+def to_qasm3(sequence, keep_identity=False, barriers=True, *, basis=None, physical=None,
+             width=None, group=None, program=None):
+    """An OpenQASM 3 program playing one sequence on ``|0…0⟩`` and measuring its qubits.
+
+    Parameters
+    ----------
+    sequence : Sequence, Experiment, (Experiment, Experiment) or SimultaneousExperiment
+        A sequence; or an experiment of any kind with `program`, the name of one of
+        its programs.
     keep_identity : bool, optional
-        Write the identity code as ``id`` instead of dropping it.
+        Write the identity code (with a basis: a Clifford of no native gate) as
+        ``id`` instead of dropping it.
     barriers : bool, optional
-        Put a barrier after every Clifford, so a compiler does not merge them.
+        Put a barrier between Cliffords, so a compiler does not merge them.
+    basis : str, sequence or NativeBasis, optional
+        Play every element as its native circuit in this basis (see `native_basis`;
+        on one qubit only its ``rz`` and ``sx`` count). The OpenQASM 3 uses the
+        standard ``rz``, ``sx``, ``cz`` and ``cx`` and defines any other entangler
+        by its name. None: the catalogue words.
+    physical : sequence of int, optional
+        Play qubit j of the sequence on ``q[physical[j]]`` and measure it into
+        ``c[j]``; barriers cover the sequence's qubits only.
+    width : int, optional
+        The register's width; by default the largest label plus one (without
+        `physical`, the sequence's qubits are the first of the register).
+    group : CliffordGroup, optional
+        The group to compile with; by default the loaded group of the
+        experiment's table (of the sequence's number of qubits).
+    program : str, optional
+        Which program of an experiment. A simultaneous program plays every site at
+        once, in layers of one Clifford per site, a barrier over the whole register
+        between layers; each site's blocks are aligned to the end, so a site with
+        fewer blocks starts later and every site's recovery ends right before the
+        common measurement of all qubits (``c = measure q;``).
 
     Returns
     -------
     str
         The program, using the standard gates of ``stdgates.inc``.
+
+    Raises
+    ------
+    TypeError
+        For physical labels or a width that are not integers.
+    ValueError
+        For repeated or negative labels, a label count other than the sequence's
+        qubits, a width too small, an unknown program, a basis `native_basis`
+        refuses, or, with a basis, no loaded group to compile with.
 
     Examples
     --------
@@ -51,96 +422,210 @@ def to_qasm3(sequence, keep_identity=False, barriers=True):
     x q[0];
     ry(pi/2) q[0];
     c = measure q;
+    >>> print(to_qasm3(sequence, basis="rz,sx", physical=[2]), end="")
+    OPENQASM 3.0;
+    include "stdgates.inc";
+    // RB sequence: length 1, sample 0, elements [19]
+    qubit[3] q;
+    bit[1] c;
+    rz(-pi/2) q[2];
+    sx q[2];
+    rz(-pi/2) q[2];
+    barrier q[2];
+    rz(-pi/2) q[2];
+    sx q[2];
+    rz(-pi/2) q[2];
+    c[0] = measure q[2];
     """
-    n = sequence.qubits
-    slots = [_played(gates, keep_identity) for gates in (*sequence.cliffords,
-                                                         sequence.recovery)]
-    definitions = dict.fromkeys(gate.definition for slot in slots for gate in slot
-                                if gate.definition)
-    lines = ["OPENQASM 3.0;", 'include "stdgates.inc";',
-             f"// RB sequence: length {sequence.length}, sample {sequence.sample},"
-             f" elements {list(sequence.elements)}", *definitions,
-             f"qubit[{n}] q;", f"bit[{n}] c;"]
-    body = []
-    for slot in filter(None, slots):
-        if body and barriers:
-            body.append("barrier q;")
-        body.extend(gate.qasm for gate in slot)
-    return "\n".join([*lines, *body, "c = measure q;"]) + "\n"
+    if isinstance(sequence, Sequence):
+        if program is not None:
+            raise ValueError("program= names a program of an experiment, not of a sequence")
+        found = None if basis is None else _group_for(None, sequence.qubits, group)
+        blocks = _Blocks(sequence.qubits, keep_identity, basis, found)
+        gates = {id(g): g for gates in sequence.cliffords if gates and gates[0].code is None
+                 for g in gates}
+        return _sequence_program(sequence, blocks, _Register(sequence.qubits, physical, width),
+                                 blocks.definitions(gates.values()), barriers)
+    listed = _program_list(sequence, basis, physical, width, keep_identity, group, barriers)
+    for name, _, _, _, make in listed:
+        if name == program or f"{name}.qasm" == program:
+            return make()
+    raise ValueError(f"no program named {program!r}: the programs are {listed[0][0]!r} to"
+                     f" {listed[-1][0]!r}")
 
 
-def to_json(experiment, keep_identity=False):
-    """The whole experiment as a JSON document.
+# --- JSON ---------------------------------------------------------------------------------
 
-    It holds the experiment's name, qubits, lengths, samples, seed and spawn key
-    (``numpy.random.SeedSequence(seed, spawn_key=spawn_key)`` remakes it), nesting, the
-    table's digest, the interleaved element and gates, the OpenQASM 3 text of
-    every gate name used, and per sequence its length, sample, elements, gate
-    names in time order and recovery gate names.
+
+def _matrix_record(matrix):
+    return [[[float(z.real), float(z.imag)] for z in row] for row in np.asarray(matrix)]
+
+
+def _experiment_record(experiment, prefix=None, names=None):
+    """`experiment` as JSON values; its sequences' programs are named after `prefix`
+    (the round of a simultaneous experiment) or the experiment's name. `names` keeps
+    each word's gate names by the identity of its tuple, for the records of one document."""
+    names = {} if names is None else names
+    step = 2 if experiment.interleaved_element is not None else 1
+    words = {}
+    for s in experiment.sequences:
+        words.update(zip(s.elements[::step], s.cliffords[::step]))
+    for word in words.values():
+        if id(word) not in names:
+            names[id(word)] = ([gate.name for gate in word], word)
+    played = list(itertools.chain(*words.values(), experiment.interleaved,
+                                  *(s.recovery for s in experiment.sequences)))
+    used = {gate.name: gate for gate in dict(zip(map(id, played), played)).values()}
+    sequences = []
+    for s in experiment.sequences:
+        sequences.append({"program": program_name(prefix or experiment.name, s.length, s.sample),
+                          "length": s.length, "sample": s.sample, "elements": list(s.elements),
+                          "recovery": [gate.name for gate in s.recovery]})
+    interleaved = None
+    if experiment.interleaved_element is not None:
+        interleaved = {"element": experiment.interleaved_element,
+                       "gates": [gate.name for gate in experiment.interleaved]}
+    gates = {}
+    for name, gate in sorted(used.items()):
+        gates[name] = {"qasm": gate.qasm}
+        if gate.definition:
+            gates[name]["definition"] = gate.definition
+        if gate.code is None:
+            gates[name]["matrix"] = _matrix_record(gate.matrix)
+    return {"experiment": experiment.name, "qubits": experiment.qubits,
+            "lengths": list(experiment.lengths), "samples": experiment.samples,
+            "seed": experiment.seed, "spawn_key": list(experiment.spawn_key),
+            "nested": experiment.nested, "table": experiment.table, "interleaved": interleaved,
+            "words": {str(e): names[id(word)][0] for e, word in sorted(words.items())},
+            "gates": gates, "sequences": sequences}
+
+
+def _basis_record(basis):
+    if basis is None:
+        return None
+    if isinstance(basis, NativeBasis):
+        return basis.name
+    if isinstance(basis, str):
+        return ",".join(part.strip() for part in basis.split(","))
+    return ",".join(item if isinstance(item, str) else str(item[0]) for item in basis)
+
+
+def _document(experiment, listed, basis, physical, width, keep_identity, layout):
+    kind, experiments = _kind(experiment)
+    names = {}
+    document = {"format": FORMAT, "version": VERSION, "kind": kind,
+                "basis": _basis_record(basis), "keep_identity": keep_identity,
+                "layout": layout}
+    if kind == "simultaneous":
+        s = experiment
+        document.update({
+            "rounds": list(s.rounds), "lengths": list(s.lengths), "samples": s.samples,
+            "seed": s.seed, "spawn_key": list(s.spawn_key), "nested": s.nested,
+            "width": s.width,
+            "sites": [{"physical": list(site.physical),
+                       "experiments": [_experiment_record(e, round_, names) for e, round_ in
+                                       zip(site.experiments, s.rounds)]}
+                      for site in s.sites]})
+    else:
+        register = None if physical is None else _labels(physical, experiments[0].qubits, width)
+        document.update({"physical": None if register is None else list(register[0]),
+                         "width": None if register is None else register[1],
+                         "experiments": [_experiment_record(e, None, names) for e in experiments]})
+    document["programs"] = [
+        {"program": name, "round": round_, "length": length, "sample": sample,
+         **({"qasm": make()} if layout == "single" else {})}
+        for name, round_, length, sample, make in listed]
+    return document
+
+
+def to_json(experiment, keep_identity=False, *, basis=None, physical=None, width=None,
+            layout="files", group=None):
+    """The whole experiment as a JSON document, as `write_experiment` writes it.
 
     Parameters
     ----------
-    experiment : Experiment
-    keep_identity : bool, optional
-        Keep the identity code ``"I"`` in the gate lists.
+    experiment : Experiment, (Experiment, Experiment) or SimultaneousExperiment
+    keep_identity, basis, physical, width, group
+        As for `to_qasm3`; recorded, and used for the programs of the single layout.
+    layout : {"files", "single"}, optional
+        ``"single"`` puts every program's OpenQASM 3 text into the document.
 
     Returns
     -------
     str
+        See the module's description of the document; `read_experiment` reads it.
 
     Examples
     --------
     >>> group = CliffordGroup(1, "rb22.dat")
     >>> document = json.loads(to_json(standard_rb(group, [2, 8], 3, seed=5)))
-    >>> document["lengths"], len(document["sequences"]), document["seed"]
+    >>> record = document["experiments"][0]
+    >>> record["lengths"], len(record["sequences"]), record["seed"]
     ([2, 8], 6, 5)
+    >>> document["programs"][0]["program"]
+    'standard/m0002_s000'
     """
-    used = {}
-
-    def names(gates):
-        played = _played(gates, keep_identity)
-        used.update((gate.name, gate) for gate in played)
-        return [gate.name for gate in played]
-
-    sequences = [{"length": s.length, "sample": s.sample, "elements": list(s.elements),
-                  "gates": names(s.gates), "recovery": names(s.recovery)}
-                 for s in experiment.sequences]
-    interleaved = None
-    if experiment.interleaved_element is not None:
-        interleaved = {"element": experiment.interleaved_element,
-                       "gates": [gate.name for gate in experiment.interleaved]}
-    document = {
-        "experiment": experiment.name, "qubits": experiment.qubits,
-        "lengths": list(experiment.lengths), "samples": experiment.samples,
-        "seed": experiment.seed, "spawn_key": list(experiment.spawn_key),
-        "nested": experiment.nested, "table": experiment.table,
-        "interleaved": interleaved, "keep_identity": keep_identity,
-        "gates": {name: {"qasm": gate.qasm, **({"definition": gate.definition}
-                                               if gate.definition else {})}
-                  for name, gate in sorted(used.items())},
-        "sequences": sequences,
-    }
-    return json.dumps(document, indent=1)
+    listed = _program_list(experiment, basis, physical, width, keep_identity, group)
+    return json.dumps(_document(experiment, listed, basis, physical, width, keep_identity,
+                                _layout(layout)))
 
 
-def write_experiment(experiment, folder, keep_identity=False, progress=None, replace=False):
-    """Writes ``<name>.json`` and one ``<name>/m<length>_s<sample>.qasm`` per sequence.
+# --- Files ------------------------------------------------------------------------------
+
+
+def _write_file(path, data):
+    """One file in one write: no temporary, no fsync (the folder is renamed into place)."""
+    fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o666)
+    try:
+        view = memoryview(data)
+        while view:
+            view = view[os.write(fd, view):]
+    finally:
+        os.close(fd)
+
+
+def _tops(names):
+    """The top-level entries of a folder that programs of these names use."""
+    return list(dict.fromkeys(name.split("/")[0] for name in names))
+
+
+def _previous_tops(folder):
+    """The program folders of the experiment already in `folder`, as its JSON lists them."""
+    try:
+        document = json.loads((folder / DOCUMENT).read_bytes())
+        names = [program["program"] for program in document["programs"]]
+    except (OSError, ValueError, KeyError, TypeError):
+        return []
+    return [top for top in _tops(n for n in names if isinstance(n, str))
+            if top not in ("", ".", "..", DOCUMENT) and os.sep not in top
+            and (folder / top).is_dir()]
+
+
+def write_experiment(experiment, folder, *, basis=None, physical=None, width=None,
+                     layout="files", replace=False, keep_identity=False, progress=None,
+                     group=None):
+    """Writes an experiment into `folder`: ``experiment.json``, and with the files layout
+    one ``<program>.qasm`` per program (``standard/m0004_s002.qasm``).
 
     The files are written into a temporary folder inside `folder` and renamed into
     place only when all are written: `folder` never holds a mix of two experiments'
-    files, and a failure leaves it as it was.
+    files, and a failure leaves it as it was. Files are written whole in one call
+    each and not flushed to the disk one by one.
 
     Parameters
     ----------
-    experiment : Experiment
+    experiment : Experiment, (Experiment, Experiment) or SimultaneousExperiment
     folder : str or os.PathLike
         Created when missing.
-    keep_identity : bool, optional
-        As for `to_qasm3` and `to_json`.
-    progress : callable, optional
-        Called as ``progress(done, total)`` after each file.
+    basis, physical, width, keep_identity, group
+        As for `to_qasm3`.
+    layout : {"files", "single"}, optional
+        ``"single"`` writes ``experiment.json`` alone, the programs inside, for disks
+        where creating many files is the cost.
     replace : bool, optional
-        Replace an experiment of the same name in `folder`, all its files.
+        Replace the experiment in `folder`, all its files.
+    progress : callable, optional
+        Called as ``progress(done, total)`` after each program.
 
     Returns
     -------
@@ -150,64 +635,49 @@ def write_experiment(experiment, folder, keep_identity=False, progress=None, rep
     Raises
     ------
     FileExistsError
-        When `folder` already holds ``<name>.json`` or ``<name>/`` and `replace`
-        is false.
+        When `folder` already holds ``experiment.json`` or a program folder of this
+        experiment and `replace` is false.
     OSError
         When `folder` cannot be made or a file cannot be written.
+    TypeError, ValueError
+        As for `to_qasm3`, and for an unknown layout.
     """
-    return _write_experiments([experiment], folder, keep_identity, replace,
-                              lambda _: progress)[0]
-
-
-def _entries(name):
-    return f"{name}.json", name
-
-
-def _existing(folder, names):
-    """The entries of the experiments `names` that `folder` already holds."""
+    layout = _layout(layout)
+    listed = _program_list(experiment, basis, physical, width, keep_identity, group)
     folder = pathlib.Path(folder)
-    return [folder / entry for name in names for entry in _entries(name)
-            if os.path.lexists(folder / entry)]
-
-
-def _write_experiments(experiments, folder, keep_identity=False, replace=False,
-                      progress_for=lambda experiment: None):
-    """Writes several experiments into one folder as `write_experiment` writes one: all
-    of them or none. Returns their JSON files. `progress_for(experiment)` gives the
-    progress callable for each experiment's files."""
-    folder = pathlib.Path(folder)
-    names = [experiment.name for experiment in experiments]
-    if len(set(names)) < len(names):
-        raise ValueError(f"experiments of one name cannot share a folder: {names}")
-    present = _existing(folder, names)
+    tops = _tops(name for name, *_ in listed) if layout == "files" else []
+    entries = [DOCUMENT, *tops]
+    present = [folder / entry for entry in entries if os.path.lexists(folder / entry)]
     if present and not replace:
-        raise FileExistsError(errno.EEXIST, "an experiment of that name is already there"
+        raise FileExistsError(errno.EEXIST, "an experiment is already there"
                               " (replace=True replaces it)", str(present[0]))
     folder.mkdir(parents=True, exist_ok=True)
+    leaving = list(dict.fromkeys([*entries, *_previous_tops(folder)]))
     staging = pathlib.Path(tempfile.mkdtemp(prefix=".vantrel_rb-", dir=folder))
     new, old = staging / "new", staging / "old"
     moved = []  # renames done, undone last first when a later step fails
     keep = False
     try:
-        for experiment in experiments:
-            programs = new / experiment.name
-            programs.mkdir(parents=True)
-            progress = progress_for(experiment)
-            total = len(experiment.sequences)
-            for done, sequence in enumerate(experiment.sequences, 1):
-                path = programs / f"m{sequence.length:04d}_s{sequence.sample:03d}.qasm"
-                path.write_text(to_qasm3(sequence, keep_identity))
+        new.mkdir()
+        for top in tops:
+            (new / top).mkdir()
+        if layout == "files":
+            for done, (name, _, _, _, make) in enumerate(listed, 1):
+                _write_file(new / f"{name}.qasm", make().encode())
                 if progress:
-                    progress(done, total)
-            (new / f"{experiment.name}.json").write_text(to_json(experiment, keep_identity))
+                    progress(done, len(listed))
+        document = _document(experiment, listed, basis, physical, width, keep_identity, layout)
+        _write_file(new / DOCUMENT, json.dumps(document).encode())
+        if progress and layout == "single":
+            progress(len(listed), len(listed))
         old.mkdir()
-        # Every old entry leaves before any new one arrives, and each JSON last, so
-        # that a JSON in the folder always lists programs that are all there.
-        for entry in [e for name in names for e in _entries(name)]:
+        # Every old entry leaves before any new one arrives, and the JSON last, so that
+        # a JSON in the folder always lists programs that are all there.
+        for entry in leaving:
             if os.path.lexists(folder / entry):
                 os.rename(folder / entry, old / entry)
                 moved.append((folder / entry, old / entry))
-        for entry in [e for name in names for e in reversed(_entries(name))]:
+        for entry in [*tops, DOCUMENT]:
             os.rename(new / entry, folder / entry)
             moved.append((new / entry, folder / entry))
     except BaseException as error:
@@ -221,4 +691,223 @@ def _write_experiments(experiments, folder, keep_identity=False, replace=False,
     finally:
         if not keep:
             shutil.rmtree(staging, ignore_errors=True)
-    return [folder / f"{name}.json" for name in names]
+    return folder / DOCUMENT
+
+
+def _existing(folder, names):
+    """The entries of an experiment with programs under `names` that `folder` holds."""
+    folder = pathlib.Path(folder)
+    return [folder / entry for entry in [DOCUMENT, *names] if os.path.lexists(folder / entry)]
+
+
+def _write_experiments(experiments, folder, keep_identity=False, replace=False,
+                       progress_for=lambda experiment: None):
+    """Writes one experiment or an interleaved pair as `write_experiment` does; returns
+    the JSON file once per experiment."""
+    experiment = experiments[0] if len(experiments) == 1 else tuple(experiments)
+    path = write_experiment(experiment, folder, keep_identity=keep_identity, replace=replace,
+                            progress=progress_for(experiments[0]))
+    return [path] * len(experiments)
+
+
+# --- Reading back -----------------------------------------------------------------------
+
+
+class _Damaged(ValueError):
+    pass
+
+
+def _get(record, key, kind, where):
+    if not isinstance(record, dict) or key not in record:
+        raise _Damaged(f"{where} has no {key!r}")
+    value = record[key]
+    if kind is int:
+        ok = isinstance(value, int) and not isinstance(value, bool)
+    elif kind is list:
+        ok = isinstance(value, list)
+    else:
+        ok = isinstance(value, kind)
+    if not ok:
+        raise _Damaged(f"{where}[{key!r}] is {value!r:.60}, not a {kind.__name__}")
+    return value
+
+
+def _ints(values, where, low=0, high=None):
+    if not isinstance(values, list) or not all(
+            isinstance(v, int) and not isinstance(v, bool) for v in values):
+        raise _Damaged(f"{where} is not a list of integers")
+    if values and (min(values) < low or (high is not None and max(values) >= high)):
+        bad = next(v for v in values if v < low or (high is not None and v >= high))
+        raise _Damaged(f"{where} holds {bad}, outside {low}..{'' if high is None else high - 1}")
+    return tuple(values)
+
+
+def _read_gates(record, qubits, where):
+    by_name = {gate.name: gate for gate in catalogue(qubits)}
+    gates = {}
+    for name, entry in _get(record, "gates", dict, where).items():
+        if "matrix" not in entry:
+            continue
+        here = f"{where}['gates'][{name!r}]"
+        try:
+            matrix = np.array(entry["matrix"], dtype=float)
+            matrix = matrix[..., 0] + 1j * matrix[..., 1]
+        except (ValueError, TypeError, IndexError):
+            raise _Damaged(f"{here}['matrix'] is not a matrix of [re, im] pairs") from None
+        if matrix.shape != (2**qubits, 2**qubits):
+            raise _Damaged(f"{here}['matrix'] has shape {matrix.shape}")
+        matrix.setflags(write=False)
+        definition = entry.get("definition")
+        gates[name] = Gate(name, _get(entry, "qasm", str, here), matrix, None, definition)
+    return by_name, gates
+
+
+def _read_experiment_record(record, where):
+    name = _get(record, "experiment", str, where)
+    qubits = _get(record, "qubits", int, where)
+    if qubits not in _ORDER:
+        raise _Damaged(f"{where}['qubits'] is {qubits}, not 1 or 2")
+    order = _ORDER[qubits]
+    lengths = _ints(_get(record, "lengths", list, where), f"{where}['lengths']", 1)
+    samples = _get(record, "samples", int, where)
+    seed = record.get("seed")
+    if isinstance(seed, list):
+        seed = _ints(seed, f"{where}['seed']")
+    elif not (isinstance(seed, int) and not isinstance(seed, bool) and seed >= 0):
+        raise _Damaged(f"{where}['seed'] is {seed!r}, not an entropy")
+    spawn_key = _ints(_get(record, "spawn_key", list, where), f"{where}['spawn_key']")
+    nested = _get(record, "nested", bool, where)
+    table = _get(record, "table", str, where)
+    catalogue_gates, natives = _read_gates(record, qubits, where)
+
+    def gate(name, here):
+        found = natives.get(name) or catalogue_gates.get(name)
+        if found is None:
+            raise _Damaged(f"{here} names gate {name!r}, neither a catalogue gate nor defined")
+        return found
+
+    words = {}
+    for key, names in _get(record, "words", dict, where).items():
+        here = f"{where}['words'][{key!r}]"
+        if not isinstance(names, list) or not key.isdigit() or not int(key) < order:
+            raise _Damaged(f"{here} is not an element's word")
+        words[int(key)] = tuple(catalogue_gates.get(n) or gate(n, here) for n in names)
+    interleaved_record = record.get("interleaved")
+    interleaved, element = (), None
+    if interleaved_record is not None:
+        here = f"{where}['interleaved']"
+        element = _ints([_get(interleaved_record, "element", int, here)], here, 0, order)[0]
+        interleaved = tuple(gate(n, here) for n in _get(interleaved_record, "gates", list, here))
+    step = 2 if element is not None else 1
+    records = _get(record, "sequences", list, where)
+    if len(records) != len(lengths) * samples:
+        raise _Damaged(f"{where} has {len(records)} sequences, not {len(lengths)} lengths"
+                       f" × {samples} samples")
+    sequences = []
+    for i, s in enumerate(records):
+        here = f"{where}['sequences'][{i}]"
+        length, sample = _get(s, "length", int, here), _get(s, "sample", int, here)
+        if (length, sample) != (lengths[i // samples], i % samples):
+            raise _Damaged(f"{here} is length {length}, sample {sample}: out of order")
+        elements = _ints(_get(s, "elements", list, here), f"{here}['elements']", 0, order)
+        if len(elements) != length * step or step == 2 and any(e != element
+                                                              for e in elements[1::2]):
+            raise _Damaged(f"{here}['elements'] are not {length} elements"
+                           f"{' each followed by the interleaved one' if step == 2 else ''}")
+        try:
+            cliffords = [words[e] for e in elements[::step]]
+        except KeyError as missing:
+            raise _Damaged(f"{where}['words'] lacks element {missing}") from None
+        if step == 2:
+            cliffords = [c for clifford in cliffords for c in (clifford, interleaved)]
+        recovery = tuple(catalogue_gates.get(n) or gate(n, here)
+                         for n in _get(s, "recovery", list, here))
+        sequences.append(Sequence(length, sample, elements, tuple(cliffords), recovery, qubits))
+    return Experiment(name, qubits, lengths, samples, seed, nested, table, tuple(sequences),
+                      interleaved, element, spawn_key)
+
+
+def read_experiment(path):
+    """The experiment that `write_experiment` wrote, equal to it in every sequence,
+    element, gate, seed and length.
+
+    Parameters
+    ----------
+    path : str or os.PathLike
+        The folder written, or its ``experiment.json``.
+
+    Returns
+    -------
+    Experiment, (Experiment, Experiment) or SimultaneousExperiment
+        The kind that was written.
+
+    Raises
+    ------
+    OSError
+        When the file cannot be read.
+    ValueError
+        For a file that is not JSON, not an experiment of this format and version,
+        or damaged: the message names the first field that is wrong.
+
+    Examples
+    --------
+    >>> group = CliffordGroup(1, "rb22.dat")
+    >>> experiment = standard_rb(group, [1, 4], 2, seed=1)
+    >>> folder = tempfile.mkdtemp()
+    >>> read_experiment(write_experiment(experiment, folder, basis="rz,sx")) == experiment
+    True
+    """
+    path = pathlib.Path(path)
+    if path.is_dir():
+        path = path / DOCUMENT
+    try:
+        document = json.loads(path.read_bytes())
+    except (ValueError, UnicodeDecodeError) as error:
+        raise ValueError(f"{path} is not JSON: {error}") from None
+    try:
+        if not isinstance(document, dict) or document.get("format") != FORMAT:
+            raise _Damaged("it is not an experiment written by vantrel_rb (no format"
+                           f" {FORMAT!r})")
+        if document.get("version") != VERSION:
+            raise _Damaged(f"format version {document.get('version')!r}, this version reads"
+                           f" {VERSION}")
+        kind = document.get("kind")
+        if kind == "simultaneous":
+            return _read_simultaneous(document)
+        if kind not in ("experiment", "interleaved pair"):
+            raise _Damaged(f"unknown kind {kind!r}")
+        experiments = tuple(_read_experiment_record(record, f"['experiments'][{i}]")
+                            for i, record in enumerate(_get(document, "experiments", list,
+                                                            "the document")))
+        names = [e.name for e in experiments]
+        if kind == "experiment" and len(experiments) != 1 or kind == "interleaved pair" and (
+                names != ["reference", "interleaved"]):
+            raise _Damaged(f"a {kind} of experiments {names}")
+        return experiments[0] if kind == "experiment" else experiments
+    except _Damaged as error:
+        raise ValueError(f"{path}: {error}") from None
+
+
+def _read_simultaneous(document):
+    where = "the document"
+    rounds = tuple(_get(document, "rounds", list, where))
+    width = _get(document, "width", int, where)
+    sites = []
+    for k, site in enumerate(_get(document, "sites", list, where)):
+        here = f"['sites'][{k}]"
+        records = _get(site, "experiments", list, here)
+        experiments = tuple(_read_experiment_record(r, f"{here}['experiments'][{i}]")
+                            for i, r in enumerate(records))
+        physical = _ints(_get(site, "physical", list, here), f"{here}['physical']", 0, width)
+        if len(experiments) != len(rounds) or any(len(physical) != e.qubits
+                                                  for e in experiments):
+            raise _Damaged(f"{here} does not play one experiment per round on its qubits")
+        sites.append(Site(physical, experiments))
+    seed = document.get("seed")
+    seed = _ints(seed, "['seed']") if isinstance(seed, list) else seed
+    if not isinstance(seed, int) and not isinstance(seed, tuple):
+        raise _Damaged(f"['seed'] is {seed!r}, not an entropy")
+    return SimultaneousExperiment(
+        rounds, _ints(_get(document, "lengths", list, where), "['lengths']", 1),
+        _get(document, "samples", int, where), seed, _get(document, "nested", bool, where),
+        tuple(sites), width, _ints(_get(document, "spawn_key", list, where), "['spawn_key']"))

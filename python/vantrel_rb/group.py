@@ -15,6 +15,7 @@ import os
 import sys
 import tempfile
 import time
+import weakref
 from collections.abc import Callable, Sequence
 from typing import Any, SupportsIndex
 
@@ -30,6 +31,18 @@ from .tablefile import read_small_blocks
 __all__ = ["CliffordGroup", "make_table"]
 
 _Path = str | os.PathLike[str]
+
+# The groups alive in this process, by digest, so that an experiment (which records
+# its table's digest) finds its group without being handed it.
+_LOADED = weakref.WeakValueDictionary()
+
+
+def loaded(digest=None, qubits=None):
+    """The loaded groups of a table digest, or of a number of qubits, one per digest."""
+    if digest is not None:
+        group = _LOADED.get(digest)
+        return [] if group is None else [group]
+    return [group for group in list(_LOADED.values()) if group.qubits == qubits]
 
 
 def _keys(matrices: npt.NDArray[np.complex128]) -> list[bytes]:
@@ -173,6 +186,7 @@ class CliffordGroup:
         self._blocks = read_small_blocks(self.path, qubits)
         self.digest = self._blocks.digest
         self._by_name = {gate.name: gate for gate in self.gates}
+        _LOADED[self.digest] = self
 
     def __len__(self) -> int:
         return self.order
