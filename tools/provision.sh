@@ -39,7 +39,7 @@ PACKAGES="python3.14 python3.14-dev python3.14-venv pybind11-dev python3-pytest 
 PACKAGES=$(echo $PACKAGES)  # one line, single spaces
 # Host packages the build needs, and those of tools/cross.sh.
 SYSTEM_PACKAGES="cmake g++ libgtest-dev"
-CROSS_PACKAGES="clang libc++-dev libc++abi-dev g++-mingw-w64-x86-64-posix g++-s390x-linux-gnu
+CROSS_PACKAGES="clang libc++-dev libc++abi-dev g++-mingw-w64-x86-64 g++-s390x-linux-gnu
   qemu-user wine wine64"
 KEYRING=/usr/share/keyrings/debian-archive-keyring.gpg
 ARCH=amd64 TRIPLET=x86_64-linux-gnu
