@@ -5,7 +5,6 @@
 #include <iostream>
 
 #include "clifford1q/index_table.h"
-#include "clifford1q/pipeline.h"
 
 namespace vantrel {
 namespace {
@@ -146,28 +145,22 @@ void MultiplicationTable::produce(
     }
     assert(out[inverse_[i]] == identity_);
   };
-  // Runs are made on one thread while the one before is written out on this one. A
-  // run's place in the ring is taken again ring_rows / run runs later; the rows a run
-  // is made from are among the ring_rows - 1 before it, still in place.
-  const auto runs = static_cast<std::size_t>((n_ + run - 1) / run);
-  const auto first_row = [&](std::size_t k) { return static_cast<std::int32_t>(k) * run; };
-  const auto end_row = [&](std::size_t k) { return std::min(n_, first_row(k) + run); };
-  Pipeline pipeline(runs, static_cast<std::size_t>(ring_rows / run), [&](std::size_t k) {
-    for (std::int32_t i = first_row(k); i < end_row(k); ++i) make_row(i);
-  });
-
+  // A run is handed out as soon as it is made, while it is still in cache. A row is
+  // made from one among the ring_rows - 1 before it, all still in place.
   std::cout << "Generating table: " << std::endl;
   const std::int32_t rows_per_block = std::max(n_ / progress.blocks, 1);
-  pipeline.take_each([&](std::size_t k) {
-    emit({row(first_row(k)), static_cast<std::size_t>(end_row(k) - first_row(k)) * n_});
-    for (std::int32_t i = first_row(k); i < end_row(k); ++i) {
+  for (std::int32_t first = 0; first < n_; first += run) {
+    const std::int32_t end = std::min(n_, first + run);
+    for (std::int32_t i = first; i < end; ++i) make_row(i);
+    emit({row(first), static_cast<std::size_t>(end - first) * n_});
+    for (std::int32_t i = first; i < end; ++i) {
       // The last block takes the rows left over by the division.
       const int block = std::min(i / rows_per_block, progress.blocks - 1);
       if (block + 1 < progress.blocks ? (i + 1) % rows_per_block == 0 : i + 1 == n_) {
         std::cout << progress.label << block << " finished.\n";
       }
     }
-  });
+  }
   for (int b = std::min(n_, progress.blocks); b < progress.blocks; ++b) {
     std::cout << progress.label << b << " finished.\n";  // more blocks than rows
   }

@@ -53,8 +53,7 @@ class MultiplicationTable {
                                 std::int32_t* expected) const;
 
   // Prints "Generating table: " and the progress lines, and hands `emit` the table
-  // in order, a run of whole rows at a time, on the calling thread; the next runs
-  // are made meanwhile on a second one.
+  // in order, a run of whole rows at a time, each run just after it is made.
   void produce(TableProgress progress,
                const std::function<void(std::span<const std::int32_t>)>& emit) const;
 

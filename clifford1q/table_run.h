@@ -7,6 +7,7 @@
 #include <iostream>
 #include <optional>
 #include <span>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,30 @@ int write_listing(OutputFile& out, const char* name, std::span<const Word> words
 // Prints "Cannot write file: " and the name unless `out` is put in place.
 bool commit(OutputFile& out, const std::string& name);
 
+// A stream buffer that passes everything on to `out` and keeps a copy: a run keeps
+// what its enumeration printed, to print it again before the listing.
+class Transcript : public std::streambuf {
+ public:
+  explicit Transcript(std::ostream& out) : out_(out) {}
+  const std::string& text() const { return text_; }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    const char ch = traits_type::to_char_type(c);
+    return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    text_.append(s, static_cast<std::size_t>(n));
+    return out_.write(s, n) ? n : 0;
+  }
+  int sync() override { return out_.flush() ? 0 : -1; }
+
+ private:
+  std::ostream& out_;
+  std::string text_;
+};
+
 // One group's run. `Group` supplies Record, kProgress, kListingName and
 // enumerate(), gates() (normalised, by code) and special_keys().
 // Returns 0 when the table file and the listing were written, -1 otherwise; throws
@@ -45,8 +70,12 @@ int generate_table(const std::string& path) {
   using Record = typename Group::Record;
   std::optional<OutputFile> out;
   WriteStatus status;
+  Transcript enumeration(std::cout);
+  std::vector<Word> words;
   {
-    const auto group = Group::enumerate();
+    std::ostream progress(&enumeration);
+    const auto group = Group::enumerate(progress);
+    for (const auto& entry : group.entries()) words.push_back(entry.word);
     const std::vector<Record> records = group_records<Record>(group);
     std::vector<std::int32_t> special;
     for (const auto& key : Group::special_keys()) special.push_back(group.index_of(key));
@@ -76,12 +105,12 @@ int generate_table(const std::string& path) {
       return -1;
   }
 
-  // The listing comes from an enumeration of its own. Renaming is all that is left
-  // once both files are complete; should the second rename fail, the table stands
-  // new beside the old listing (both hold the same group).
-  const auto group = Group::enumerate();
-  std::vector<Word> words;
-  for (const auto& entry : group.entries()) words.push_back(entry.word);
+  // The console shows the enumeration's lines a second time here, before the
+  // listing; the listing's words are the run's own enumeration's, which a second
+  // enumeration would only repeat. Renaming is all that is left once both files are
+  // complete; should the second rename fail, the table stands new beside the old
+  // listing (both hold the same group).
+  std::cout << enumeration.text();
   OutputFile listing(Group::kListingName, "w");
   if (write_listing(listing, Group::kListingName, words) != 0 || !commit(*out, path) ||
       !commit(listing, Group::kListingName)) {

@@ -43,7 +43,6 @@
 #include "clifford1q/index_table.h"
 #include "clifford1q/multiplication_table.h"
 #include "clifford1q/output_file.h"
-#include "clifford1q/pipeline.h"
 #include "clifford1q/table_run.h"
 
 namespace vantrel {
@@ -157,16 +156,14 @@ TableFileData<typename Group::Record> read_table_file(const std::string& path) {
   file.compare("inverse table", data.inverse_table, table.inverse(), n);
 
   // Only a file whose other blocks are right costs the table's memory. The table is
-  // read a few rows at a time on a thread of its own while this one proves each run
-  // of rows read.
-  constexpr std::size_t kRows = 16, runs = (n + kRows - 1) / kRows;
+  // read a run of rows at a time, and each run proven while it is still in cache.
+  constexpr std::size_t kRows = 16;
   data.table = IndexTable(n * n);
-  Pipeline reading(runs, runs, [&](std::size_t k) {
-    const std::size_t first = k * kRows, rows = std::min(kRows, n - first);
-    file.read(table_at + 4 * first * n, std::span(data.table.data() + first * n, rows * n));
-  });
-  reading.take_each([&](std::size_t k) {
-    for (std::size_t i = k * kRows; i < std::min(n, (k + 1) * kRows); ++i) {
+  for (std::size_t first = 0; first < n; first += kRows) {
+    const std::size_t end = std::min(n, first + kRows);
+    file.read(table_at + 4 * first * n,
+              std::span(data.table.data() + first * n, (end - first) * n));
+    for (std::size_t i = first; i < end; ++i) {
       std::int32_t expected;
       const auto j = static_cast<std::size_t>(
           table.first_difference(static_cast<std::int32_t>(i), data.table.data(), &expected));
@@ -175,7 +172,7 @@ TableFileData<typename Group::Record> read_table_file(const std::string& path) {
                      i * n + j);
       }
     }
-  });
+  }
   data.right = table.right();
   return data;
 }

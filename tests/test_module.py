@@ -85,3 +85,18 @@ def test_other_interpreter_version_is_refused(tmp_path):
     message, version = (eval(line) for line in out.stdout.splitlines())
     assert message == ("Python version mismatch: module was compiled for Python 3.14, but the "
                        f"interpreter version is incompatible: {version}.")
+
+
+@pytest.mark.skipif(not os.path.isdir("/proc/self/task"), reason="no /proc task lists here")
+def test_no_thread_of_its_own(rb44_path, tmp_path):
+    # The parent samples the child's task list while it works: a sampler in the child
+    # would be a thread itself.
+    code = ("import Vantrel\nassert Vantrel.generate_table22('rb22.dat') == 0\n"
+            "Vantrel.RB22().load_from_file('rb22.dat')\n"
+            f"Vantrel.RB44().load_from_file({str(rb44_path)!r})")
+    child = subprocess.Popen([sys.executable, "-c", code], cwd=tmp_path, stdout=subprocess.DEVNULL,
+                             env={**os.environ, "PYTHONPATH": os.pathsep.join(sys.path)})
+    most = 0
+    while child.poll() is None:
+        most = max(most, len(os.listdir(f"/proc/{child.pid}/task")))
+    assert (child.returncode, most) == (0, 1)

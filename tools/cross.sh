@@ -5,10 +5,9 @@
 #   clang   clang++ with libc++: the core and its C++ tests, which are run, and
 #           with VANTREL_PYTHON and VANTREL_PYBIND11_DIR set (tools/provision.sh)
 #           the module too, with its Python tests
-#   mingw   the MinGW-w64 cross compiler (POSIX threads): the core and
-#           tools/cross/driver.cc for Windows; under wine, when it is installed, the
-#           driver's tables must be those of this host and its answers on this
-#           host's tables the same
+#   mingw   the MinGW-w64 cross compiler: the core and tools/cross/driver.cc for
+#           Windows; under wine, when it is installed, the driver's tables must be
+#           those of this host and its answers on this host's tables the same
 #   s390x   the s390x cross compiler (a big-endian host): the same checks as for
 #           mingw, with the driver run under qemu-s390x
 # A configuration whose tools are missing is reported as skipped (tools/provision.sh
@@ -121,12 +120,10 @@ run_clang() {
 }
 
 run_mingw() {
-  # (the compiler with POSIX threads: the win32 one has no std::thread)
-  local cxx=x86_64-w64-mingw32-g++-posix
-  have $cxx || { echo "mingw: skipped ($cxx missing)"; return 0; }
+  have x86_64-w64-mingw32-g++ || { echo "mingw: skipped (x86_64-w64-mingw32-g++ missing)"; return 0; }
   # Linked statically, so the program runs without the compiler's DLLs beside it.
   build "$out/mingw" "$root/tools/cross" -DCMAKE_SYSTEM_NAME=Windows \
-    -DCMAKE_CXX_COMPILER=$cxx -DCMAKE_EXE_LINKER_FLAGS=-static || return 1
+    -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++ -DCMAKE_EXE_LINKER_FLAGS=-static || return 1
   have wine || { echo "mingw: core and driver built for Windows; not run (wine missing)"; return 0; }
   export WINEPREFIX=$out/wine-prefix WINEDEBUG=-all
   # The prefix is made before the first run, which then does not race its set-up.

@@ -21,7 +21,7 @@ set -euo pipefail
 python_side=$(dirname "$0")/provision_python.sh
 # Host packages the build needs, and those of tools/cross.sh.
 SYSTEM_PACKAGES="cmake g++ libgtest-dev"
-CROSS_PACKAGES="clang libc++-dev libc++abi-dev g++-mingw-w64-x86-64-posix g++-s390x-linux-gnu
+CROSS_PACKAGES="clang libc++-dev libc++abi-dev g++-mingw-w64-x86-64 g++-s390x-linux-gnu
   qemu-user wine wine64"
 
 log() { echo "provision: $*" >&2; }
