@@ -8,8 +8,9 @@
 #     with find_package(Vantrel)).
 # Then, from outside the source tree, checks for both that the installed module is
 # the one imported, that it generates, loads and checks a table, and that the
-# package vantrel_rb beside it draws an experiment; and for pip's install that the
-# stub describes the module and is what a type checker (mypy) sees.
+# package vantrel_rb beside it, marked typed (py.typed), draws an experiment; and
+# for pip's install that the stub describes the module and is what a type checker
+# (mypy) sees.
 # Usage: check_install.sh PYTHON PYBIND11_DIR VENV
 set -euo pipefail
 python=$1 pybind11_dir=$2 venv=$3
@@ -59,6 +60,7 @@ full, recovery = rb.get_full_sequence_and_inverse_sequence([5, 17, 23, 0])
 assert Vantrel.rb22_checker(full, recovery)
 import vantrel_rb
 assert pathlib.Path(vantrel_rb.__file__).parent == site / "vantrel_rb", vantrel_rb.__file__
+assert (site / "vantrel_rb" / "py.typed").is_file(), "vantrel_rb is installed without py.typed"
 assert vantrel_rb.standard_rb(vantrel_rb.CliffordGroup(1, "rb22.dat"), [1, 8], 2, seed=1)
 print("installed:", Vantrel.__file__)
 PY
@@ -78,23 +80,29 @@ if "$venv/bin/python" -c "import mypy" 2>/dev/null; then
   cat >typed.py <<'PY'
 import pathlib
 import Vantrel
+import vantrel_rb
 
 rb = Vantrel.RB44()
 rb.load_from_file(pathlib.Path("rb44.dat"))
 full, recovery = rb.get_full_sequence_and_inverse_sequence(range(10))
 matrix: list[complex] = rb.get_matrix(Vantrel.Generator_X)
 ok: bool = Vantrel.rb44_checker(full, recovery)
+gates: tuple[vantrel_rb.Gate, ...] = vantrel_rb.catalogue(2)
 PY
   cat >misused.py <<'PY'
 import Vantrel
+import vantrel_rb
 
 Vantrel.RB22().get_inverse(index=1.5)
+vantrel_rb.catalogue("2")
 PY
   "$venv/bin/python" -m mypy --strict --no-incremental typed.py
   if "$venv/bin/python" -m mypy --no-incremental misused.py >mypy.log; then
     echo "mypy accepted a misuse of the stub's signatures"; exit 1
   fi
   grep -q 'Unexpected keyword argument "index"' mypy.log || { cat mypy.log; exit 1; }
+  # py.typed: mypy reads the installed package's own annotations.
+  grep -q 'Argument 1 to "catalogue" has incompatible type "str"' mypy.log || { cat mypy.log; exit 1; }
 else
   echo "mypy is not available: the type checker's view was not checked"
 fi

@@ -25,6 +25,7 @@ Contents, one module per concept:
 - `export`: `to_qasm3`, `to_json`, `write_experiment`, `programs`,
   `read_experiment`;
 - `counts`: `survival`, from the counts back ends report per program;
+- `paulis`: `actions`, each element as a signed permutation of the Paulis;
 - `analysis`: `fit_decay`, `fit_interleaved`, `analyze`, `gates_per_clifford`,
   `plot_decay`
   (SciPy and matplotlib are imported only when these fit or plot);

@@ -30,17 +30,22 @@ import json
 import pathlib
 import sys
 import warnings
+from collections.abc import Iterable, Sequence
+from typing import NoReturn, TextIO
+
+import numpy as np
+import numpy.typing as npt
 
 from . import export
-from .analysis import DecayFit, DecayWarning, analyze, plot_decay
-from .experiments import (MAX_ELEMENTS, MAX_LENGTH, Experiment, interleaved_rb, simultaneous_rb,
-                          standard_rb, validated)
+from .analysis import DecayFit, DecayWarning, InterleavedFit, analyze, plot_decay
+from .experiments import (MAX_ELEMENTS, MAX_LENGTH, Experiment, SimultaneousExperiment,
+                          interleaved_rb, simultaneous_rb, standard_rb, validated)
 from .gates import STANDARD_GATES, _placed, catalogue
 from .group import CliffordGroup
 from .native import native_basis
 
 
-def _refuse(message, status=1):
+def _refuse(message: str, status: int = 1) -> NoReturn:
     print(f"python -m vantrel_rb: {message}", file=sys.stderr)
     raise SystemExit(status)
 
@@ -48,18 +53,18 @@ def _refuse(message, status=1):
 class _Parser(argparse.ArgumentParser):
     """Refuses with one line, not a usage block."""
 
-    def error(self, message):
+    def error(self, message: str) -> NoReturn:
         _refuse(message, 2)
 
 
 class ProgressBar:
     """A one-line progress bar on standard error, drawn only on a terminal."""
 
-    def __init__(self, label, stream=sys.stderr):
+    def __init__(self, label: str, stream: TextIO = sys.stderr) -> None:
         self.label, self.stream = label, stream
         self.shown = stream.isatty()
 
-    def __call__(self, done, total):
+    def __call__(self, done: int, total: int) -> None:
         if self.shown:
             filled = 30 * done // total
             self.stream.write(f"\r{self.label:<28} [{'#' * filled}{'.' * (30 - filled)}]"
@@ -68,14 +73,14 @@ class ProgressBar:
             self.stream.flush()
 
 
-def _lengths(text):
+def _lengths(text: str) -> list[int]:
     try:
         return [int(m) for m in text.split(",")]
     except ValueError:
         raise argparse.ArgumentTypeError(f"not comma-separated integers: {text!r}") from None
 
 
-def _site(text):
+def _site(text: str) -> tuple[int, ...]:
     try:
         qubits = tuple(int(q) for q in text.split(","))
     except ValueError:
@@ -87,7 +92,7 @@ def _site(text):
     return qubits
 
 
-def _interleaved(text):
+def _interleaved(text: str) -> tuple[int, str | tuple[str, npt.NDArray[np.complexfloating]]]:
     """(qubits of the sites it serves, gate as interleaved_rb takes it) of --interleave
     (0 and the text for an empty one)."""
     name, _, operands = text.partition(":")
@@ -118,9 +123,9 @@ def _interleaved(text):
         f" ({', '.join(STANDARD_GATES)}), optionally on qubits of a pair (cx:1,0, sx:1)")
 
 
-def _groups(paths, sizes):
+def _groups(paths: Iterable[str], sizes: set[int]) -> dict[int, CliffordGroup]:
     """The CliffordGroup of each number of qubits in `sizes`, from the table files given."""
-    groups = {}
+    groups: dict[int, CliffordGroup] = {}
     for path in paths:
         errors = []
         for qubits in sorted(sizes - groups.keys()):
@@ -137,24 +142,27 @@ def _groups(paths, sizes):
     return groups
 
 
-def _write(drawn, out, args, physical):
+def _write(drawn: Experiment | tuple[Experiment, Experiment] | SimultaneousExperiment,
+           out: pathlib.Path, args: argparse.Namespace,
+           physical: tuple[int, ...] | None) -> None:
     """Writes through write_experiment; an export without physical qubits, bases or
     simultaneous experiments writes the single-site experiments as before."""
     progress = ProgressBar("writing")
     if "basis" in inspect.signature(export.write_experiment).parameters:
-        return export.write_experiment(drawn, out, basis=args.basis, physical=physical,
-                                       layout=args.layout, replace=args.replace,
-                                       keep_identity=args.keep_identity, progress=progress)
+        export.write_experiment(drawn, out, basis=args.basis, physical=physical,
+                                layout=args.layout, replace=args.replace,
+                                keep_identity=args.keep_identity, progress=progress)
+        return
     if args.basis or physical or args.layout != "files" or not isinstance(drawn,
                                                                           (tuple, Experiment)):
         _refuse("this version of vantrel_rb writes neither native bases, physical qubits,"
                 " several sites nor one-file layouts", 1)
     experiments = drawn if isinstance(drawn, tuple) else (drawn,)
-    return export._write_experiments(experiments, out, args.keep_identity, args.replace,
-                                     lambda experiment: progress)
+    export._write_experiments(experiments, out, args.keep_identity, args.replace,
+                              lambda experiment: progress)
 
 
-def draw(argv):
+def draw(argv: Sequence[str]) -> None:
     parser = _Parser(prog="python -m vantrel_rb [draw]",
                      description="Draws an RB experiment and writes its programs.")
     parser.add_argument("--qubits", type=int, choices=(1, 2),
@@ -257,7 +265,7 @@ def draw(argv):
                   f" sites of {drawn.width} qubits in {out / name}/")
 
 
-def _row(label, fit):
+def _row(label: str, fit: DecayFit | InterleavedFit) -> str:
     """One site's line: its error per Clifford, and r_c with its bound when interleaved."""
     if isinstance(fit, DecayFit):
         return f"{label:<10} r = {fit.epc:.3e} ± {fit.epc_err:.1e}"
@@ -266,7 +274,7 @@ def _row(label, fit):
             f" (bound {fit.bound:.1e})")
 
 
-def _plot(labelled, path):
+def _plot(labelled: Sequence[tuple[str, DecayFit | InterleavedFit]], path: pathlib.Path) -> None:
     import matplotlib
 
     matplotlib.use("Agg")
@@ -288,7 +296,7 @@ def _plot(labelled, path):
     plt.close(figure)
 
 
-def analyze_command(argv):
+def analyze_command(argv: Sequence[str]) -> None:
     parser = _Parser(prog="python -m vantrel_rb analyze",
                      description="Fits the counts measured on a written experiment.")
     parser.add_argument("folder", type=pathlib.Path,
@@ -333,7 +341,7 @@ def analyze_command(argv):
     print(f"plot: {plot}")
 
 
-def main(argv=None):
+def main(argv: Iterable[str] | None = None) -> None:
     argv = sys.argv[1:] if argv is None else list(argv)
     if argv[:1] == ["analyze"]:
         return analyze_command(argv[1:])

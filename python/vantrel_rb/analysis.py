@@ -6,14 +6,26 @@ p into p_c; the gate's error is r_c = (d-1)/d·(1 - p_c/p), up to a systematic
 error bounded by E (Magesan et al., Phys. Rev. Lett. 109, 080505, 2012).
 """
 
+from __future__ import annotations
+
 import dataclasses
 import operator
 import warnings
+from collections.abc import Callable, Mapping, Sequence
+from typing import TYPE_CHECKING, SupportsIndex, cast, overload
 
 import numpy as np
+import numpy.typing as npt
 
+from .counts import Histogram
 from .counts import survival as _survival
-from .experiments import Experiment
+from .experiments import Experiment, SimultaneousExperiment
+
+if TYPE_CHECKING:
+    from matplotlib.axes import Axes
+
+    from .group import CliffordGroup
+    from .native import BasisLike
 
 __all__ = ["DecayFit", "InterleavedFit", "GateCounts", "DecayWarning", "fit_decay",
            "fit_interleaved", "analyze", "gates_per_clifford", "plot_decay"]
@@ -24,7 +36,7 @@ class DecayWarning(UserWarning):
     Clifford are not to be trusted."""
 
 
-def decay(m, a, p, b):
+def decay(m: npt.ArrayLike, a: float, p: float, b: float) -> npt.NDArray[np.float64]:
     """The RB model A·p^m + B."""
     return a * np.power(p, m) + b
 
@@ -38,28 +50,28 @@ class DecayFit:
     """
 
     qubits: int
-    lengths: np.ndarray
-    survival: np.ndarray  # the mean survival per length
-    sigma: np.ndarray | None  # its standard error, when known
+    lengths: npt.NDArray[np.float64]
+    survival: npt.NDArray[np.float64]  # the mean survival per length
+    sigma: npt.NDArray[np.float64] | None  # its standard error, when known
     A: float
     A_err: float
     p: float
     p_err: float
     B: float
     B_err: float
-    points: np.ndarray | None = None  # each sequence's survival, when fitted from them
+    points: npt.NDArray[np.float64] | None = None  # each sequence's survival, when fitted from them
 
     @property
-    def epc(self):
-        d = 2**self.qubits
+    def epc(self) -> float:
+        d: int = 2**self.qubits
         return (d - 1) / d * (1 - self.p)
 
     @property
-    def epc_err(self):
-        d = 2**self.qubits
+    def epc_err(self) -> float:
+        d: int = 2**self.qubits
         return (d - 1) / d * self.p_err
 
-    def __call__(self, m):
+    def __call__(self, m: npt.ArrayLike) -> npt.NDArray[np.float64]:
         """The fitted curve at lengths m."""
         return decay(np.asarray(m, dtype=float), self.A, self.p, self.B)
 
@@ -84,7 +96,9 @@ class GateCounts:
     cz: float
 
 
-def fit_decay(lengths, survival, sigma=None, qubits=None, fix_b=False):
+def fit_decay(lengths: npt.ArrayLike | Experiment, survival: npt.ArrayLike,
+              sigma: npt.ArrayLike | None = None, qubits: SupportsIndex | None = None,
+              fix_b: bool = False) -> DecayFit:
     """Fits A·p^m + B, with A, B ≥ 0 and 0 < p ≤ 1, to survival probabilities.
 
     Parameters
@@ -136,7 +150,8 @@ def fit_decay(lengths, survival, sigma=None, qubits=None, fix_b=False):
     if isinstance(lengths, Experiment):
         if qubits is not None and operator.index(qubits) != lengths.qubits:
             raise ValueError(f"qubits={qubits!r}, but the experiment is on {lengths.qubits}")
-        lengths, qubits = lengths.lengths, lengths.qubits
+        qubits = lengths.qubits
+        lengths = lengths.lengths
     qubits = 1 if qubits is None else operator.index(qubits)
     if qubits not in (1, 2):
         raise ValueError(f"qubits must be 1 or 2, not {qubits}")
@@ -151,7 +166,7 @@ def fit_decay(lengths, survival, sigma=None, qubits=None, fix_b=False):
         if sigma is None and survival.shape[1] > 1:
             sem = survival.std(axis=1, ddof=1) / np.sqrt(survival.shape[1])
             sigma = sem if np.all(sem > 0) else None
-        survival = survival.mean(axis=1)
+        survival = cast("npt.NDArray[np.float64]", survival.mean(axis=1))  # Any in the stubs
     sigma = None if sigma is None else np.asarray(sigma, dtype=float)
     d = 2**qubits
     b0 = 1 / d
@@ -159,6 +174,8 @@ def fit_decay(lengths, survival, sigma=None, qubits=None, fix_b=False):
     span = max(lengths.max() - lengths.min(), 1)
     p0 = float(np.clip((ends[1] / ends[0]) ** (1 / span), 0.5, 1 - 1e-6))
     a0 = max((survival[0] - b0) / p0 ** lengths.min(), 1e-3)
+    model: Callable[..., npt.NDArray[np.float64]]
+    start: tuple[float, ...]
     model, start, lower, upper = decay, (a0, p0, b0), [0, 1e-12, 0], [np.inf, 1, np.inf]
     if fix_b:
         model, start, lower, upper = (lambda m, a, p: decay(m, a, p, b0)), start[:2], lower[:2], \
@@ -177,12 +194,12 @@ def fit_decay(lengths, survival, sigma=None, qubits=None, fix_b=False):
                       f" (A = {a:.3g}, p = {p:.6g}): choose lengths over which A·p^m falls"
                       " to about a third, several of them before that", DecayWarning,
                       stacklevel=2)
-    return DecayFit(qubits, lengths, survival, sigma, *(float(x) for x in
-                                                        np.ravel([params, errors], "F")),
+    (fit_a, fit_p, fit_b), (a_err, p_err, b_err) = map(float, params), map(float, errors)
+    return DecayFit(qubits, lengths, survival, sigma, fit_a, a_err, fit_p, p_err, fit_b, b_err,
                     points=points)
 
 
-def fit_interleaved(reference, interleaved):
+def fit_interleaved(reference: DecayFit, interleaved: DecayFit) -> InterleavedFit:
     """The interleaved gate's error from a reference fit and an interleaved fit.
 
     Parameters
@@ -227,7 +244,18 @@ def fit_interleaved(reference, interleaved):
                           interleaved)
 
 
-def analyze(experiment, counts, fix_b=False):
+@overload
+def analyze(experiment: Experiment, counts: Mapping[str, Histogram],
+            fix_b: bool = False) -> DecayFit: ...
+@overload
+def analyze(experiment: tuple[Experiment, Experiment], counts: Mapping[str, Histogram],
+            fix_b: bool = False) -> InterleavedFit: ...
+@overload
+def analyze(experiment: SimultaneousExperiment, counts: Mapping[str, Histogram],
+            fix_b: bool = False) -> list[DecayFit | InterleavedFit]: ...
+def analyze(experiment: Experiment | tuple[Experiment, Experiment] | SimultaneousExperiment,
+            counts: Mapping[str, Histogram], fix_b: bool = False
+            ) -> DecayFit | InterleavedFit | list[DecayFit | InterleavedFit]:
     """Fits what was run to the counts measured.
 
     Parameters
@@ -269,7 +297,7 @@ def analyze(experiment, counts, fix_b=False):
                                  for e, s in zip(experiment, measured)))
     if isinstance(experiment, Experiment):
         return fit_decay(experiment, measured, fix_b=fix_b)
-    fits = []
+    fits: list[DecayFit | InterleavedFit] = []
     for site, rounds in zip(experiment.sites, measured):
         first = site.experiments[0]
         if not isinstance(rounds, tuple):
@@ -282,7 +310,7 @@ def analyze(experiment, counts, fix_b=False):
     return fits
 
 
-def gates_per_clifford(group, basis=None):
+def gates_per_clifford(group: CliffordGroup, basis: BasisLike | None = None) -> GateCounts:
     """Mean numbers of gates and of entanglers in a uniformly random element, as played.
 
     Parameters
@@ -308,12 +336,12 @@ def gates_per_clifford(group, basis=None):
         return GateCounts(float(np.mean(counts.entanglers + counts.sx)),
                           float(np.mean(counts.entanglers)))
     played = [[code for code in word if code != 0] for word in group.words]
-    cz = 13 if group.qubits == 2 else None
-    return GateCounts(float(np.mean([len(word) for word in played])),
-                      float(np.mean([word.count(cz) for word in played])))
+    cz = float(np.mean([word.count(13) for word in played])) if group.qubits == 2 else 0.0
+    return GateCounts(float(np.mean([len(word) for word in played])), cz)
 
 
-def plot_decay(*fits, labels=None, ax=None):
+def plot_decay(*fits: DecayFit, labels: Sequence[str] | None = None,
+               ax: Axes | None = None) -> Axes:
     """Plots decay fits with their data: each sequence's survival when the fit has them,
     the means with their standard errors, the fitted curve, and the error per
     Clifford in the legend; needs matplotlib.
@@ -334,7 +362,8 @@ def plot_decay(*fits, labels=None, ax=None):
 
     if ax is None:
         ax = plt.figure(figsize=(5.5, 4)).add_subplot()
-    for fit, label in zip(fits, labels or [None] * len(fits)):
+    named: Sequence[str | None] = labels or [None] * len(fits)
+    for fit, label in zip(fits, named):
         m = np.linspace(0, fit.lengths.max(), 200)
         points = ax.errorbar(fit.lengths, fit.survival, yerr=fit.sigma, fmt="o", ms=4,
                              capsize=2)

@@ -9,15 +9,24 @@ reads 0.
 """
 
 import operator
+from collections.abc import Mapping
+from typing import TypeAlias, overload
 
 import numpy as np
+import numpy.typing as npt
 
 from .experiments import Experiment, SimultaneousExperiment
 
 __all__ = ["survival"]
 
+#: One program's counts: each outcome, a bitstring or an integer, to its shots.
+Histogram: TypeAlias = dict[str, int] | dict[int, int] | dict[str | int, int]
+#: The survival of each sequence of an experiment, shape (lengths, samples).
+Survival: TypeAlias = npt.NDArray[np.float64]
 
-def _programs(experiment):
+
+def _programs(experiment: Experiment | SimultaneousExperiment
+              ) -> tuple[list[str], int, list[tuple[int, ...]]]:
     """(program names in order, register width, the classical bits of each site)."""
     if isinstance(experiment, SimultaneousExperiment):
         names = [name for name, *_ in experiment.programs()]
@@ -28,12 +37,14 @@ def _programs(experiment):
                     f" SimultaneousExperiment, not {experiment!r}")
 
 
-def _bits(program, histogram, width):
+def _bits(program: str, histogram: Histogram, width: int
+          ) -> tuple[npt.NDArray[np.int64], npt.NDArray[np.bool_]]:
     """(the shots of each outcome, a boolean matrix: row per outcome, column k = c[k])."""
     if not isinstance(histogram, dict):
         raise TypeError(f"the counts of program {program!r} must be a mapping of outcomes to"
                         f" counts, not {histogram!r}")
-    rows, shots = [], []
+    rows: list[str] = []
+    counted: list[int] = []
     for key, count in histogram.items():
         if isinstance(key, str):
             text = key.replace(" ", "")
@@ -53,15 +64,25 @@ def _bits(program, histogram, width):
             raise ValueError(f"program {program!r}: the count of {key!r} must be a non-negative"
                              f" integer, not {count!r}")
         rows.append(text.rjust(width, "0"))
-        shots.append(operator.index(count))
-    shots = np.array(shots, dtype=np.int64)
+        counted.append(operator.index(count))
+    shots = np.array(counted, dtype=np.int64)
     if not shots.sum():
         raise ValueError(f"program {program!r} has no shots")
     table = np.frombuffer("".join(rows).encode(), dtype=np.uint8).reshape(len(rows), width)
     return shots, table[:, ::-1] == ord("1")
 
 
-def survival(experiment, counts):
+@overload
+def survival(experiment: Experiment, counts: Mapping[str, Histogram]) -> Survival: ...
+@overload
+def survival(experiment: tuple[Experiment, Experiment],
+             counts: Mapping[str, Histogram]) -> tuple[Survival, Survival]: ...
+@overload
+def survival(experiment: SimultaneousExperiment, counts: Mapping[str, Histogram]
+             ) -> list[Survival | tuple[Survival, ...]]: ...
+def survival(experiment: Experiment | tuple[Experiment, Experiment] | SimultaneousExperiment,
+             counts: Mapping[str, Histogram]
+             ) -> Survival | tuple[Survival, Survival] | list[Survival | tuple[Survival, ...]]:
     """The survival of every sequence, from the counts of its program.
 
     Parameters
@@ -132,7 +153,8 @@ def survival(experiment, counts):
         result[row] = shots @ survived / shots.sum()
     if isinstance(experiment, tuple):
         shape = (len(experiment[0].lengths), experiment[0].samples)
-        return tuple(part.reshape(shape) for part in np.split(result[:, 0], 2))
+        reference, interleaved = np.split(result[:, 0], 2)
+        return reference.reshape(shape), interleaved.reshape(shape)
     if isinstance(experiment, Experiment):
         return result[:, 0].reshape(len(experiment.lengths), experiment.samples)
     rounds = result.T.reshape(len(sites), len(experiment.rounds), len(experiment.lengths),

@@ -15,8 +15,10 @@ index): ``X0`` is X ⊗ I and is written ``x q[0];``.
 import dataclasses
 import itertools
 import re
+from collections.abc import Iterable
 
 import numpy as np
+import numpy.typing as npt
 
 __all__ = ["Gate", "ONE_QUBIT", "TWO_QUBIT", "STANDARD_GATES", "catalogue", "native_gate",
            "equal_up_to_phase"]
@@ -43,7 +45,7 @@ class Gate:
 
     name: str
     qasm: str
-    matrix: np.ndarray = dataclasses.field(compare=False, repr=False)
+    matrix: npt.NDArray[np.complex128] = dataclasses.field(compare=False, repr=False)
     code: int | None = None
     definition: str | None = dataclasses.field(default=None, repr=False)
 
@@ -53,7 +55,7 @@ class Gate:
         return self.code == 0
 
 
-def _frozen(matrix):
+def _frozen(matrix: npt.ArrayLike) -> npt.NDArray[np.complex128]:
     matrix = np.array(matrix, dtype=complex)
     matrix.setflags(write=False)
     return matrix
@@ -80,7 +82,7 @@ ONE_QUBIT = tuple(
     ]))
 
 
-def _on(code, name, qubit):
+def _on(code: int, name: str, qubit: int) -> tuple[str, str, npt.NDArray[np.complexfloating]]:
     """A one-qubit catalogue gate on one qubit of two."""
     gate = ONE_QUBIT[code]
     matrix = np.kron(gate.matrix, _I) if qubit == 0 else np.kron(_I, gate.matrix)
@@ -101,7 +103,7 @@ _CX = np.array([[1, 0, 0, 0], [0, 1, 0, 0], [0, 0, 0, 1], [0, 0, 1, 0]])  # cont
 
 #: The OpenQASM 3 standard gates (stdgates.inc) that are Cliffords, with their own
 #: phases; a two-qubit gate's first operand is the first Kronecker factor.
-STANDARD_GATES = {name: _frozen(matrix) for name, matrix in {
+STANDARD_GATES: dict[str, npt.NDArray[np.complex128]] = {name: _frozen(matrix) for name, matrix in {
     "id": _I, "x": _X, "y": _Y, "z": _Z,
     "h": _R * np.array([[1, 1], [1, -1]]),
     "s": np.diag([1, 1j]), "sdg": np.diag([1, -1j]),
@@ -130,7 +132,7 @@ _RESERVED = frozenset("""
 _PROGRAM_NAMES = frozenset({"q", "c", "a", "b"})
 
 
-def catalogue(qubits):
+def catalogue(qubits: int) -> tuple[Gate, ...]:
     """The gate catalogue of one or two qubits.
 
     Parameters
@@ -160,13 +162,14 @@ def catalogue(qubits):
     return ONE_QUBIT if qubits == 1 else TWO_QUBIT
 
 
-def equal_up_to_phase(a, b, tolerance=1e-9):
+def equal_up_to_phase(a: npt.ArrayLike, b: npt.ArrayLike, tolerance: float = 1e-9) -> bool:
     """Whether two unitaries of the same size differ by a global phase only."""
     a, b = np.asarray(a), np.asarray(b)
     return a.shape == b.shape and abs(abs(np.vdot(a, b)) / len(a) - 1) < tolerance
 
 
-def _placed(matrix, operands, qubits):
+def _placed(matrix: npt.NDArray[np.complex128], operands: tuple[int, ...],
+            qubits: int) -> npt.NDArray[np.complexfloating]:
     """A standard gate's matrix on the given qubits of a register of that size."""
     if len(operands) < qubits:
         return np.kron(matrix, _I) if operands == (0,) else np.kron(_I, matrix)
@@ -176,7 +179,7 @@ def _placed(matrix, operands, qubits):
     return matrix
 
 
-def native_gate(name, matrix, word):
+def native_gate(name: str, matrix: npt.ArrayLike, word: Iterable[Gate]) -> Gate:
     """A gate that the hardware plays natively under its own name.
 
     A standard OpenQASM 3 name is written as that gate, on the qubits where its

@@ -17,7 +17,7 @@ import tempfile
 import time
 import weakref
 from collections.abc import Callable, Sequence
-from typing import Any, SupportsIndex
+from typing import SupportsIndex
 
 import numpy as np
 import numpy.typing as npt
@@ -25,7 +25,7 @@ import numpy.typing as npt
 import Vantrel
 
 from .gates import Gate, catalogue, equal_up_to_phase
-from .native import compiled
+from .native import BasisLike, compiled
 from .tablefile import read_small_blocks
 
 __all__ = ["CliffordGroup", "make_table"]
@@ -34,10 +34,10 @@ _Path = str | os.PathLike[str]
 
 # The groups alive in this process, by digest, so that an experiment (which records
 # its table's digest) finds its group without being handed it.
-_LOADED = weakref.WeakValueDictionary()
+_LOADED: weakref.WeakValueDictionary[str, CliffordGroup] = weakref.WeakValueDictionary()
 
 
-def loaded(digest=None, qubits=None):
+def loaded(digest: str | None = None, qubits: int | None = None) -> list[CliffordGroup]:
     """The loaded groups of a table digest, or of a number of qubits, one per digest."""
     if digest is not None:
         group = _LOADED.get(digest)
@@ -330,7 +330,7 @@ class CliffordGroup:
         codes = [coded.code for gate in gates for coded in natives.get(id(gate), (gate,))]
         return self.checker([code for code in reversed(codes) if code is not None], [])
 
-    def native(self, index: SupportsIndex, basis: Any) -> tuple[Gate, ...]:
+    def native(self, index: SupportsIndex, basis: BasisLike) -> tuple[Gate, ...]:
         """The native gates that perform element `index`, fewest first, in time order.
 
         Each element is compiled by a search of the whole group (once per basis,

@@ -13,7 +13,7 @@ from __future__ import annotations
 
 import dataclasses
 from collections.abc import Sequence
-from typing import TYPE_CHECKING, Any
+from typing import TYPE_CHECKING, TypeAlias
 
 import numpy as np
 import numpy.typing as npt
@@ -57,6 +57,11 @@ class NativeBasis:
     entangler: Gate | None = None
 
 
+#: What `native_basis` takes: a comma-separated string, a `NativeBasis`, or entries that
+#: are gate names or (name, matrix) pairs.
+BasisLike: TypeAlias = "str | NativeBasis | Sequence[str | tuple[str, npt.ArrayLike]]"
+
+
 @dataclasses.dataclass(frozen=True, eq=False)
 class NativeCounts:
     """Per element, the gates of its fewest-gate native circuit (read-only int arrays).
@@ -72,7 +77,7 @@ class NativeCounts:
     rz: npt.NDArray[np.int64]
 
 
-def native_basis(spec: Any, group: CliffordGroup) -> NativeBasis:
+def native_basis(spec: BasisLike, group: CliffordGroup) -> NativeBasis:
     """Parses and validates a native basis for a group.
 
     Parameters
@@ -115,6 +120,7 @@ def native_basis(spec: Any, group: CliffordGroup) -> NativeBasis:
     ``native_basis(["rz", "sx", ("cx", cnot10)], group).entangler.qasm`` is
     ``'cx q[1], q[0];'``.
     """
+    items: list[str | tuple[str, npt.ArrayLike]]
     if isinstance(spec, NativeBasis):  # proven again: it may come from another group
         entangler = spec.entangler
         items = [*_ONE_QUBIT_GATES, *([] if entangler is None else [(entangler.name,
@@ -123,7 +129,8 @@ def native_basis(spec: Any, group: CliffordGroup) -> NativeBasis:
         items = [part.strip() for part in spec.split(",")]
     else:
         items = list(spec)
-    singles, pairs = [], []
+    singles: list[str] = []
+    pairs: list[tuple[str, npt.ArrayLike]] = []
     for item in items:
         if isinstance(item, str) and item in _ONE_QUBIT_GATES:
             singles.append(item)
@@ -149,7 +156,7 @@ def native_basis(spec: Any, group: CliffordGroup) -> NativeBasis:
     return NativeBasis(f"rz,sx,{entangler.name}", 2, entangler)
 
 
-def _entangler(name: str, matrix: Any, group: CliffordGroup) -> Gate:
+def _entangler(name: str, matrix: npt.ArrayLike, group: CliffordGroup) -> Gate:
     if name in _ONE_QUBIT_GATES:
         raise ValueError(f"the entangler may not be named {name!r}, a one-qubit native gate")
     try:
@@ -179,7 +186,8 @@ def _one_qubit_gates(qubits: int) -> list[tuple[Gate, int]]:
     return gates
 
 
-def _on(matrix: npt.NDArray[Any], qubit: int, qubits: int) -> npt.NDArray[np.complex128]:
+def _on(matrix: npt.NDArray[np.complexfloating], qubit: int,
+        qubits: int) -> npt.NDArray[np.complex128]:
     """A one-qubit matrix acting on one qubit of `qubits`, read-only."""
     if qubits == 2:
         matrix = np.kron(matrix, np.eye(2)) if qubit == 0 else np.kron(np.eye(2), matrix)
@@ -245,7 +253,7 @@ def _compile(group: CliffordGroup, basis: NativeBasis) -> _Compiled:
     return _Compiled(gates, first, after, NativeCounts(*fields))
 
 
-def compiled(group: CliffordGroup, spec: Any) -> _Compiled:
+def compiled(group: CliffordGroup, spec: BasisLike) -> _Compiled:
     """The compilation of `group` in the basis `spec`, made on first use and kept on
     the group.
 
@@ -255,7 +263,8 @@ def compiled(group: CliffordGroup, spec: Any) -> _Compiled:
     its matrix), is also a key once proven, so that compiling element after element
     does not prove the basis again.
     """
-    cache: dict[Any, _Compiled] = group.__dict__.setdefault("_native_compiled", {})
+    cache: dict[str | NativeBasis | tuple[str, int | None], _Compiled] = (
+        group.__dict__.setdefault("_native_compiled", {}))
     spoken = spec if isinstance(spec, (str, NativeBasis)) else None
     if spoken in cache:
         return cache[spoken]
@@ -269,7 +278,7 @@ def compiled(group: CliffordGroup, spec: Any) -> _Compiled:
     return cache[key]
 
 
-def native_counts(group: CliffordGroup, basis: Any) -> NativeCounts:
+def native_counts(group: CliffordGroup, basis: BasisLike) -> NativeCounts:
     """Entanglers, sx and rz in each element's fewest-gate circuit in a native basis.
 
     Parameters
