@@ -1,6 +1,6 @@
 #include "tables/checkers.h"
 
-#include "clifford1q/generators22.h"
+#include "engine/generators22.h"
 #include "clifford2q/gates44.h"
 
 namespace vantrel {

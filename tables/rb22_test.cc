@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
 
 #include "tables/checkers.h"
+#include "tables/generate.h"
+#include "tables/table_layout.h"
 #include "tables/test_support.h"
 
 namespace vantrel {
@@ -15,8 +18,9 @@ using testing_support::read_file;
 using testing_support::ScratchDir;
 using testing_support::write_file;
 
-// Records start at byte 2428; within one, the word at 64 and its length at 76.
-constexpr std::size_t kRecords = 2428;
+using Layout = TableLayout<Clifford22>;
+// Within a record, the word starts at byte 64 and its length at 76.
+constexpr std::size_t kRecords = Layout::kRecordsAt;
 
 std::string error_of(RB22& rb, const std::string& path) {
   try {
@@ -30,9 +34,8 @@ std::string error_of(RB22& rb, const std::string& path) {
 class RB22File : public ::testing::Test {
  protected:
   void SetUp() override {
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(generate_table22(good_), 0);
-    testing::internal::GetCapturedStdout();
+    std::ostringstream quiet;
+    ASSERT_EQ(generate_table22(good_, quiet), 0);
     bytes_ = read_file(good_);
   }
   ScratchDir dir_;
@@ -66,8 +69,9 @@ INSTANTIATE_TEST_SUITE_P(
     Values, RB22Corrupt,
     ::testing::Values(
         Corruption{0, 24, "special operation entry 0 is 24, outside 0..23"},
-        Corruption{28 + 4 * 5, -1, "multiplication table entry 5 is -1, outside 0..23"},
-        Corruption{2332 + 4 * 23, 24, "inverse table entry 23 is 24, outside 0..23"},
+        Corruption{Layout::kTableAt + 4 * 5, -1,
+                   "multiplication table entry 5 is -1, outside 0..23"},
+        Corruption{Layout::kInverseAt + 4 * 23, 24, "inverse table entry 23 is 24, outside 0..23"},
         Corruption{kRecords + 76, 0, "element 0 has word length 0, outside 1..3"},
         Corruption{kRecords + 76, 4, "element 0 has word length 4, outside 1..3"},
         Corruption{kRecords + 80 * 23 + 64, 7, "element 23 holds 7 in word slot 0, outside 0..6"},
