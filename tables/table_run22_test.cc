@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +19,15 @@ namespace {
 
 using testing_support::read_file;
 using testing_support::ScratchDir;
+using testing_support::write_file;
+
+// What the open file behind fd holds, from its start.
+std::string read_descriptor(int fd) {
+  std::string bytes(64, '\0');
+  const ssize_t n = ::pread(fd, bytes.data(), bytes.size(), 0);
+  bytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return bytes;
+}
 
 std::string enumeration_lines() { return "Group size = 20\nGroup size = 24\nGroup size = 24\n"; }
 
@@ -122,11 +132,31 @@ TEST(GenerateTable22, ReportsAListingThatCannotBeWritten) {
   std::filesystem::create_directory(gone);
   std::filesystem::current_path(gone);
   std::filesystem::remove(gone);
+  write_file(table, "old table");
   std::string console;
   EXPECT_EQ(run(table, &console), -1);
   EXPECT_TRUE(console.ends_with(enumeration_lines() + "File not found.\nGenerate Failed.\n"));
-  // A run that fails puts no table in place either, and leaves no new file.
-  EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(table).parent_path()));
+  // A run that fails leaves the old table whole, and no new file beside it.
+  EXPECT_TRUE(read_file(table) == "old table");  // not a dump of the new table
+  const std::filesystem::directory_iterator files(std::filesystem::path(table).parent_path());
+  EXPECT_EQ(std::distance(begin(files), end(files)), 1);
+}
+
+// A run puts new files at the names instead of writing into the old ones, so whoever
+// still has an old file open reads it whole.
+TEST(GenerateTable22, ReplacesTheOldFilesInsteadOfWritingIntoThem) {
+  ScratchDir dir;
+  write_file("rb22.dat", "old table");
+  write_file("readable_group22.txt", "old listing");
+  const int old_table = ::open("rb22.dat", O_RDONLY), old_listing = ::open("readable_group22.txt", O_RDONLY);
+  std::string console;
+  EXPECT_EQ(run("rb22.dat", &console), 0);
+  EXPECT_EQ(read_descriptor(old_table), "old table");
+  EXPECT_EQ(read_descriptor(old_listing), "old listing");
+  EXPECT_EQ(std::filesystem::file_size("rb22.dat"), 4348u);
+  EXPECT_TRUE(read_file("readable_group22.txt").ends_with("   23 : [0]\n"));
+  ::close(old_table);
+  ::close(old_listing);
 }
 
 TEST(TableRun, FormatWord) {
