@@ -86,7 +86,7 @@ void MultiplicationRecipe::walk_words(std::int32_t i, std::int32_t* row) const {
 }
 
 std::int32_t MultiplicationRecipe::first_difference(std::int32_t i, const std::int32_t* table,
-                                                   std::int32_t* expected) const {
+                                                    std::int32_t* expected) const {
   const std::int32_t* row = table + static_cast<std::size_t>(i) * n_;
   std::uint32_t diff = 0;
   const Recipe& r = recipes_[i];

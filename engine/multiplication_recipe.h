@@ -39,7 +39,7 @@ class MultiplicationRecipe {
   // Products are formed only for gates the enumeration did not multiply by.
   template <int D, class Record>
   MultiplicationRecipe(const GroupMap<D>& group, std::span<const Record> records,
-                      std::span<const Matrix<D>> gates);
+                       std::span<const Matrix<D>> gates);
 
   std::int32_t size() const { return n_; }
   // Entry i: the index of the inverse of element i.
@@ -92,7 +92,8 @@ class MultiplicationRecipe {
 };
 
 template <int D, class Record>
-MultiplicationRecipe::MultiplicationRecipe(const GroupMap<D>& group, std::span<const Record> records,
+MultiplicationRecipe::MultiplicationRecipe(const GroupMap<D>& group,
+                                           std::span<const Record> records,
                                            std::span<const Matrix<D>> gates)
     : n_(static_cast<std::int32_t>(records.size())),
       gates_(static_cast<std::int32_t>(gates.size())) {

@@ -138,8 +138,8 @@ struct Overlay {
 
 // Returns false for an input too short to hold a header and one patch byte.
 // `blocks` are the sizes of the file's blocks (TableLayout::kBlockBytes).
-inline bool parse_overlay(std::span<const std::uint8_t> input,
-                          std::span<const std::size_t> blocks, Overlay& out) {
+inline bool parse_overlay(std::span<const std::uint8_t> input, std::span<const std::size_t> blocks,
+                          Overlay& out) {
   if (input.size() < 6) return false;
   const std::size_t block = input[0] % blocks.size();
   std::uint32_t offset;

@@ -60,8 +60,7 @@ class InputFile {
   // "WHAT entry K is V, outside 0..n-1" or "..., expected W". Entries are numbered
   // from `first`.
   void compare(const char* what, std::span<const std::int32_t> values,
-               std::span<const std::int32_t> expected, std::int32_t n,
-               std::size_t first = 0) const;
+               std::span<const std::int32_t> expected, std::int32_t n, std::size_t first = 0) const;
   // Throws unless the word holds 1..W codes in 0..codes-1 and -1 in every other slot.
   void check_word(std::size_t element, std::span<const std::int32_t> buffer, std::int32_t size,
                   std::int32_t codes) const;

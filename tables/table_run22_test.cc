@@ -148,7 +148,8 @@ TEST(GenerateTable22, ReplacesTheOldFilesInsteadOfWritingIntoThem) {
   ScratchDir dir;
   write_file("rb22.dat", "old table");
   write_file("readable_group22.txt", "old listing");
-  const int old_table = ::open("rb22.dat", O_RDONLY), old_listing = ::open("readable_group22.txt", O_RDONLY);
+  const int old_table = ::open("rb22.dat", O_RDONLY),
+            old_listing = ::open("readable_group22.txt", O_RDONLY);
   std::string console;
   EXPECT_EQ(run("rb22.dat", &console), 0);
   EXPECT_EQ(read_descriptor(old_table), "old table");

@@ -131,8 +131,8 @@ TEST(GenerateTable44Failure, WriteErrorIsReported) {
   ScratchDir dir;
   std::ostringstream console;
   EXPECT_EQ(generate_table44("/dev/full", console), -1);
-  EXPECT_TRUE(console.str().ends_with(table_lines() +
-                                      "Cannot write file: /dev/full\nGenerate Failed.\n"));
+  EXPECT_TRUE(
+      console.str().ends_with(table_lines() + "Cannot write file: /dev/full\nGenerate Failed.\n"));
   EXPECT_FALSE(std::filesystem::exists("readable_group44.txt"));
 }
 
