@@ -1,13 +1,13 @@
-// The one-qubit group as the shared table run, table file and query object see it.
+// The one-qubit group as the table run, the table file and the query object see it.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <ostream>
 #include <span>
-#include <vector>
 
 #include "clifford1q/group22.h"
-#include "clifford1q/table_run.h"
+#include "engine/multiplication_recipe.h"
 
 namespace vantrel {
 
@@ -22,16 +22,10 @@ struct Clifford22 {
   static constexpr TableProgress kProgress = {"i = ", kElements};  // one line per row
   static constexpr const char* kListingName = "readable_group22.txt";
 
-  static GroupMap22 enumerate(std::ostream& progress = std::cout) {
-    return enumerate_group22(progress);
-  }
+  static GroupMap22 enumerate(std::ostream& progress) { return enumerate_group22(progress); }
   static std::span<const Matrix22> gates() { return normalized_generators22(); }
   // The special operations are the generators themselves, by code.
   static std::span<const Matrix22> special_keys() { return normalized_generators22(); }
 };
-
-// Writes the one-qubit table file at path and "readable_group22.txt" in the working
-// directory. Returns 0, or -1 when either could not be written.
-int generate_table22(const std::string& path);
 
 }  // namespace vantrel

@@ -1,6 +1,6 @@
 #include "clifford1q/group22.h"
 
-#include "clifford1q/generators22.h"
+#include "engine/generators22.h"
 
 namespace vantrel {
 
@@ -18,10 +18,6 @@ GroupMap22 enumerate_group22(std::ostream& progress) {
   static const std::int32_t kSeeds[] = {0, 1, 2, 3, 4, 5, 6};
   static const std::vector<std::int32_t> kPhases[] = {{1, 2, 3, 4, 5, 6}};
   return enumerate_group<2>(normalized_generators22(), kSeeds, kPhases, progress);
-}
-
-std::vector<KeyValueClifford22> group_records22(const GroupMap22& group) {
-  return group_records<KeyValueClifford22>(group);
 }
 
 }  // namespace vantrel

@@ -4,10 +4,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <ostream>
 #include <vector>
 
-#include "clifford1q/group.h"
-#include "clifford1q/matrix22.h"
+#include "engine/group.h"
+#include "engine/matrix22.h"
 
 namespace vantrel {
 
@@ -28,14 +29,6 @@ const std::vector<Matrix22>& normalized_generators22();
 
 // The 24 elements, closed under right multiplication by codes 1..6 from the seven
 // generators; prints one "Group size = " line per pass (20, 24, 24).
-GroupMap22 enumerate_group22(std::ostream& progress = std::cout);
-
-// Throws "more than 3" when a word does not fit.
-std::vector<KeyValueClifford22> group_records22(const GroupMap22& group);
-
-// The element index of m, or the group size when m is not a key.
-inline std::int32_t element_index22(const GroupMap22& group, const Matrix22& m) {
-  return group.index_of(m);
-}
+GroupMap22 enumerate_group22(std::ostream& progress);
 
 }  // namespace vantrel

@@ -1,15 +1,15 @@
-// The two-qubit group as the shared table run, table file and query object see it.
+// The two-qubit group as the table run, the table file and the query object see it.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <ostream>
 #include <span>
-#include <string>
 #include <vector>
 
-#include "clifford1q/table_run.h"
 #include "clifford2q/gates44.h"
 #include "clifford2q/group44.h"
+#include "engine/multiplication_recipe.h"
 
 namespace vantrel {
 
@@ -22,15 +22,9 @@ struct Clifford44 {
   static constexpr TableProgress kProgress = {"block_id = ", 288};  // 40 rows a line
   static constexpr const char* kListingName = "readable_group44.txt";
 
-  static GroupMap44 enumerate(std::ostream& progress = std::cout) {
-    return enumerate_group44(progress);
-  }
+  static GroupMap44 enumerate(std::ostream& progress) { return enumerate_group44(progress); }
   static std::span<const Matrix44> gates() { return gate_matrices44(); }
   static std::vector<Matrix44> special_keys() { return {identity44(), cz44()}; }
 };
-
-// Writes the two-qubit table file at path and "readable_group44.txt" in the working
-// directory. Returns 0, or -1 when either could not be written.
-int generate_table44(const std::string& path);
 
 }  // namespace vantrel

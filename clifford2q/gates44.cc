@@ -3,23 +3,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "clifford1q/generators22.h"
+#include "engine/generators22.h"
 
 namespace vantrel {
-
-Matrix44 kronecker22(const Matrix22& a, const Matrix22& b) {
-  Matrix44 k;
-  for (int ca = 0; ca < 2; ++ca) {
-    for (int cb = 0; cb < 2; ++cb) {
-      for (int ra = 0; ra < 2; ++ra) {
-        for (int rb = 0; rb < 2; ++rb) {
-          k[4 * (2 * ca + cb) + (2 * ra + rb)] = mul(a[2 * ca + ra], b[2 * cb + rb]);
-        }
-      }
-    }
-  }
-  return k;
-}
 
 Matrix44 identity44() { return identity_matrix<4>(); }
 

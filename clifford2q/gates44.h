@@ -5,7 +5,7 @@
 
 #include <span>
 
-#include "clifford2q/matrix44.h"
+#include "engine/matrix44.h"
 
 namespace vantrel {
 

@@ -54,7 +54,7 @@ TEST(Gates44, MatricesAreExactAndUnitary) {
     const Matrix44 m = gate_matrix44(g);
     EXPECT_TRUE(same_bits(m, expected)) << g;  // every zero +0.0
     EXPECT_TRUE(same_bits(normalize_phase44(m), m)) << g;
-    EXPECT_TRUE(approx_equal44(multiply44(m, adjoint(m)), identity44())) << g;
+    EXPECT_TRUE(approx_equal<4>(multiply<4>(m, adjoint(m)), identity44())) << g;
     EXPECT_TRUE(same_bits(gate_matrices44()[g], m)) << g;
   }
   EXPECT_TRUE(same_bits(gate_matrix44(0), identity44()));
@@ -111,12 +111,12 @@ TEST(Gates44, NormalizePhase) {
 TEST(Gates44, InversePairs) {
   for (auto [a, b] : {std::pair{13, 13}, {5, 6}, {9, 10}, {7, 8}, {11, 12}, {1, 1}, {4, 4}}) {
     EXPECT_TRUE(
-        same_bits(normalize_phase44(multiply44(gate_matrix44(a), gate_matrix44(b))), identity44()))
+        same_bits(normalize_phase44(multiply<4>(gate_matrix44(a), gate_matrix44(b))), identity44()))
         << a << " " << b;
   }
   for (int g = 0; g < kGates44; ++g) {
-    EXPECT_TRUE(same_bits(multiply44(identity44(), gate_matrix44(g)), gate_matrix44(g)));
-    EXPECT_TRUE(same_bits(multiply44(gate_matrix44(g), identity44()), gate_matrix44(g)));
+    EXPECT_TRUE(same_bits(multiply<4>(identity44(), gate_matrix44(g)), gate_matrix44(g)));
+    EXPECT_TRUE(same_bits(multiply<4>(gate_matrix44(g), identity44()), gate_matrix44(g)));
   }
 }
 

@@ -15,8 +15,4 @@ GroupMap44 enumerate_group44(std::ostream& progress) {
   return enumerate_group<4>(gate_matrices44(), kSeeds, phases, progress);
 }
 
-std::vector<KeyValueClifford44> group_records44(const GroupMap44& group) {
-  return group_records<KeyValueClifford44>(group);
-}
-
 }  // namespace vantrel

@@ -4,10 +4,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <ostream>
 
-#include "clifford1q/group.h"
-#include "clifford2q/matrix44.h"
+#include "engine/group.h"
+#include "engine/matrix44.h"
 
 namespace vantrel {
 
@@ -27,14 +27,6 @@ using GroupMap44 = GroupMap<4>;
 
 // The 11520 elements: the seeds 0..12, then seven phases alternating the twelve
 // one-qubit gates and CZ. Prints the nineteen "Group size = " lines.
-GroupMap44 enumerate_group44(std::ostream& progress = std::cout);
-
-// Throws "more than 14" when a word does not fit.
-std::vector<KeyValueClifford44> group_records44(const GroupMap44& group);
-
-// The element index of m, or the group size when m is not a key.
-inline std::int32_t element_index44(const GroupMap44& group, const Matrix44& m) {
-  return group.index_of(m);
-}
+GroupMap44 enumerate_group44(std::ostream& progress);
 
 }  // namespace vantrel

@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size >= file_size) {
     state.raw.assign(input);
   } else {
-    if (!parse_overlay(input, block_sizes<Clifford22>(), overlay)) return 0;
+    if (!parse_overlay(input, vantrel::TableLayout<Clifford22>::kBlockBytes, overlay)) return 0;
     original = state.valid.read_at(overlay.offset, overlay.patch.size());
     state.valid.write_at(overlay.offset, overlay.patch);
     file = &state.valid;

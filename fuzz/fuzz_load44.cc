@@ -31,7 +31,7 @@ HiddenFile& valid_file() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   HiddenFile& file = valid_file();
-  const auto blocks = block_sizes<Clifford44>();
+  const auto& blocks = vantrel::TableLayout<Clifford44>::kBlockBytes;
   Overlay overlay;
   if (!parse_overlay({data, size}, blocks, overlay)) return 0;
 

@@ -17,7 +17,7 @@ using namespace vantrel::fuzz;
 
 // Generates, loads and drops a group's table file.
 template <class Group>
-vantrel::RB<Group> load_generated(int (*generate)(const std::string&)) {
+vantrel::RB<Group> load_generated(int (*generate)(const std::string&, std::ostream&)) {
   const HiddenFile file = HiddenFile::generate<Group>(generate);
   vantrel::RB<Group> rb;
   rb.load_from_file(file.path());

@@ -12,13 +12,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
+#include <ostream>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "tables/generate.h"
 #include "tables/rb.h"
+#include "tables/table_layout.h"
 
 // Like assert, but never compiled out and with a message libFuzzer shows.
 #define FUZZ_CHECK(cond)                                                            \
@@ -59,18 +61,15 @@ class HiddenFile {
   }
 
   // The valid table file of Group, made by `generate` (generate_table22 or
-  // generate_table44) in a temporary directory with stdout silenced; the readable
-  // listing it writes to the working directory is dropped.
+  // generate_table44) in a temporary directory, quietly; the readable listing it
+  // writes to the working directory is dropped.
   template <class Group>
-  static HiddenFile generate(int (*generate)(const std::string&)) {
+  static HiddenFile generate(int (*generate)(const std::string&, std::ostream&)) {
     const std::string dir = make_temp_dir();
     const int cwd = open(".", O_RDONLY | O_DIRECTORY);
     FUZZ_CHECK(cwd >= 0 && chdir(dir.c_str()) == 0);
-    std::streambuf* saved = std::cout.rdbuf(nullptr);
-    const int rc = generate(dir + "/table.bin");
-    std::cout.rdbuf(saved);
-    std::cout.clear();
-    FUZZ_CHECK(rc == 0);
+    std::ostream quiet(nullptr);
+    FUZZ_CHECK(generate(dir + "/table.bin", quiet) == 0);
     FUZZ_CHECK(fchdir(cwd) == 0 && close(cwd) == 0);
     HiddenFile f(dir + "/table.bin");
     unlink((dir + "/" + Group::kListingName).c_str());
@@ -128,14 +127,6 @@ class HiddenFile {
   std::string path_;
 };
 
-// The byte sizes of the four blocks of a table file of Group.
-template <class Group>
-std::vector<std::size_t> block_sizes() {
-  constexpr std::size_t n = Group::kElements;
-  return {Group::kSpecials * sizeof(std::int32_t), n * n * sizeof(std::int32_t),
-          n * sizeof(std::int32_t), n * sizeof(typename Group::Record)};
-}
-
 // An overlay input is [block: 1 byte][offset: 4 bytes, little-endian][patch bytes]:
 // the patch lands at offset (modulo the block's size) within block (modulo 4), and
 // is cut at the end of the file. Spreading offsets per block lets small blocks be
@@ -146,8 +137,9 @@ struct Overlay {
 };
 
 // Returns false for an input too short to hold a header and one patch byte.
-inline bool parse_overlay(std::span<const std::uint8_t> input,
-                          const std::vector<std::size_t>& blocks, Overlay& out) {
+// `blocks` are the sizes of the file's blocks (TableLayout::kBlockBytes).
+inline bool parse_overlay(std::span<const std::uint8_t> input, std::span<const std::size_t> blocks,
+                          Overlay& out) {
   if (input.size() < 6) return false;
   const std::size_t block = input[0] % blocks.size();
   std::uint32_t offset;

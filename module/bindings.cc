@@ -1,7 +1,10 @@
 #include "module/bindings.h"
 
-#include "clifford1q/generators22.h"
+#include <iostream>
+
+#include "engine/generators22.h"
 #include "tables/checkers.h"
+#include "tables/generate.h"
 
 namespace vantrel {
 
@@ -32,10 +35,12 @@ void bind_checkers(py::module_& m) {
 
 void bind_generators(py::module_& m) {
   m.def(
-      "generate_table22", [](const PathArg& path) { return generate_table22(path.bytes); },
+      "generate_table22",
+      [](const PathArg& path) { return generate_table22(path.bytes, std::cout); },
       py::arg("path") = "rb22.dat", "Generate Clifford-22 multiplication table and write to path");
   m.def(
-      "generate_table44", [](const PathArg& path) { return generate_table44(path.bytes); },
+      "generate_table44",
+      [](const PathArg& path) { return generate_table44(path.bytes, std::cout); },
       py::arg("path") = "rb44.dat", "Generate Clifford-44 multiplication table and write to path");
 }
 

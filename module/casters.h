@@ -82,9 +82,9 @@ struct type_caster<std::int32_t> {
 template <>
 struct type_caster<std::vector<std::int32_t>> {
   using Item = make_caster<std::int32_t>;
-  PYBIND11_TYPE_CASTER(std::vector<std::int32_t>,
-                       io_name("collections.abc.Sequence", "list") + const_name("[") + Item::name +
-                           const_name("]"));
+  PYBIND11_TYPE_CASTER(std::vector<std::int32_t>, io_name("collections.abc.Sequence", "list") +
+                                                      const_name("[") + Item::name +
+                                                      const_name("]"));
 
   bool load(handle src, bool convert) {
     PyObject* seq = src.ptr();

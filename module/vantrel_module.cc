@@ -25,8 +25,8 @@ void translate_runtime_error(std::exception_ptr error) {
   } catch (const std::runtime_error& e) {
     if (PyErr_Occurred() != nullptr) return;
     const std::string_view what = e.what();
-    auto text = py::reinterpret_steal<py::object>(
-        PyUnicode_DecodeUTF8(what.data(), static_cast<Py_ssize_t>(what.size()), "backslashreplace"));
+    auto text = py::reinterpret_steal<py::object>(PyUnicode_DecodeUTF8(
+        what.data(), static_cast<Py_ssize_t>(what.size()), "backslashreplace"));
     if (text) PyErr_SetObject(PyExc_RuntimeError, text.ptr());
   }
 }
@@ -75,8 +75,8 @@ extern "C" PYBIND11_EXPORT PyObject* PyInit_Vantrel() {
     py::detail::ensure_internals();
     static auto slots =
         py::detail::init_slots(&exec_module, py::multiple_interpreters::not_supported());
-    static PyModuleDef def{PyModuleDef_HEAD_INIT, "Vantrel", nullptr, 0, nullptr, slots.data(),
-                           nullptr, nullptr, nullptr};
+    static PyModuleDef def{PyModuleDef_HEAD_INIT, "Vantrel", nullptr, 0,      nullptr,
+                           slots.data(),          nullptr,   nullptr, nullptr};
     return PyModuleDef_Init(&def);
   }
   PYBIND11_CATCH_INIT_EXCEPTIONS

@@ -1,7 +1,7 @@
 #include "tables/checkers.h"
 
-#include "clifford1q/generators22.h"
 #include "clifford2q/gates44.h"
+#include "engine/generators22.h"
 
 namespace vantrel {
 

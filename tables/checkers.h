@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "clifford1q/matrix.h"
+#include "engine/matrix.h"
 
 namespace vantrel {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "tables/table_file.h"
+#include "tables/table_reader.h"
 
 namespace vantrel {
 
@@ -26,6 +26,7 @@ class RB {
   // file of the wrong size or with values outside their ranges.
   bool load_from_file(const std::string& path) {
     data_ = read_table_file<Group>(path);
+    right_ = ExpectedFile<Group>::get().recipe.right().data();
     loaded_ = true;
     return true;
   }
@@ -69,7 +70,6 @@ class RB {
     if (sequence.empty()) throw std::runtime_error("the element sequence is empty");
     Sequences out;
     out.first.reserve(sequence.size() * 8);
-    const std::uint16_t* right = data_.right.data();
     std::int32_t product = -1;
     for (std::int32_t e : sequence) {
       const Record& rec = element(e);
@@ -77,7 +77,7 @@ class RB {
       if (product < 0) {
         product = e;
       } else {
-        for (std::int32_t g : word) product = right[g * N + product];
+        for (std::int32_t g : word) product = right_[g * N + product];
       }
       out.first.insert(out.first.end(), word.begin(), word.end());
     }
@@ -107,6 +107,9 @@ class RB {
   }
 
   TableFileData<Record> data_;
+  // The group's, not the file's: right_[g·N + x] is the index of M_x·G_g for every
+  // gate code g, kept for the life of the process once a file was loaded.
+  const std::uint16_t* right_ = nullptr;
   bool loaded_ = false;
 };
 

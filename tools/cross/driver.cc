@@ -14,9 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "clifford1q/clifford22.h"
-#include "clifford2q/clifford44.h"
 #include "tables/checkers.h"
+#include "tables/generate.h"
 #include "tables/rb22.h"
 #include "tables/rb44.h"
 
@@ -96,7 +95,8 @@ int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   try {
     if (command == "generate" && argc == 2) {
-      return vantrel::generate_table22("rb22.dat") != 0 || vantrel::generate_table44("rb44.dat") != 0;
+      return vantrel::generate_table22("rb22.dat", std::cout) != 0 ||
+             vantrel::generate_table44("rb44.dat", std::cout) != 0;
     }
     if (command == "query" && argc == 3) {
       const std::string dir = argv[2];

@@ -1,10 +1,9 @@
-#include "clifford1q/multiplication_table.h"
+#include "engine/multiplication_recipe.h"
 
 #include <algorithm>
 #include <cassert>
-#include <iostream>
 
-#include "clifford1q/index_table.h"
+#include "engine/index_table.h"
 
 namespace vantrel {
 namespace {
@@ -16,7 +15,7 @@ constexpr std::int32_t kRun = 64;
 
 }  // namespace
 
-void MultiplicationTable::plan(std::vector<std::vector<std::int32_t>> words) {
+void MultiplicationRecipe::plan(std::vector<std::vector<std::int32_t>> words) {
   const auto bad = [] { return std::runtime_error("Bad generation."); };
   const auto right = [&](std::int32_t g, std::int32_t x) { return right_[g * n_ + x]; };
 
@@ -80,14 +79,14 @@ void MultiplicationTable::plan(std::vector<std::vector<std::int32_t>> words) {
   }
 }
 
-void MultiplicationTable::walk_words(std::int32_t i, std::int32_t* row) const {
+void MultiplicationRecipe::walk_words(std::int32_t i, std::int32_t* row) const {
   for (const Step& s : steps_) {
     row[s.element] = right_[s.gate * n_ + (s.parent < 0 ? i : row[s.parent])];
   }
 }
 
-std::int32_t MultiplicationTable::first_difference(std::int32_t i, const std::int32_t* table,
-                                                   std::int32_t* expected) const {
+std::int32_t MultiplicationRecipe::first_difference(std::int32_t i, const std::int32_t* table,
+                                                    std::int32_t* expected) const {
   const std::int32_t* row = table + static_cast<std::size_t>(i) * n_;
   std::uint32_t diff = 0;
   const Recipe& r = recipes_[i];
@@ -122,8 +121,9 @@ std::int32_t MultiplicationTable::first_difference(std::int32_t i, const std::in
   return static_cast<std::int32_t>(j);
 }
 
-void MultiplicationTable::produce(
-    TableProgress progress, const std::function<void(std::span<const std::int32_t>)>& emit) const {
+void MultiplicationRecipe::produce(
+    TableProgress progress, std::ostream& console,
+    const std::function<void(std::span<const std::int32_t>)>& emit) const {
   const std::int32_t ring_rows = std::min(n_, kRing), run = std::min(n_, kRun);
   IndexTable ring(static_cast<std::size_t>(ring_rows) * n_);
   const auto row = [&](std::int32_t i) {
@@ -147,7 +147,7 @@ void MultiplicationTable::produce(
   };
   // A run is handed out as soon as it is made, while it is still in cache. A row is
   // made from one among the ring_rows - 1 before it, all still in place.
-  std::cout << "Generating table: " << std::endl;
+  console << "Generating table: " << std::endl;
   const std::int32_t rows_per_block = std::max(n_ / progress.blocks, 1);
   for (std::int32_t first = 0; first < n_; first += run) {
     const std::int32_t end = std::min(n_, first + run);
@@ -157,12 +157,12 @@ void MultiplicationTable::produce(
       // The last block takes the rows left over by the division.
       const int block = std::min(i / rows_per_block, progress.blocks - 1);
       if (block + 1 < progress.blocks ? (i + 1) % rows_per_block == 0 : i + 1 == n_) {
-        std::cout << progress.label << block << " finished.\n";
+        console << progress.label << block << " finished.\n";
       }
     }
   }
   for (int b = std::min(n_, progress.blocks); b < progress.blocks; ++b) {
-    std::cout << progress.label << b << " finished.\n";  // more blocks than rows
+    console << progress.label << b << " finished.\n";  // more blocks than rows
   }
 }
 

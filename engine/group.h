@@ -1,11 +1,10 @@
 // The ordered group map and the closure that enumerates a Clifford group from its
-// gates, shared by the one- and two-qubit sides.
+// gates, for both groups.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
-#include <iostream>
-#include <iterator>
+#include <ostream>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -14,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "clifford1q/matrix.h"
+#include "engine/matrix.h"
 
 namespace vantrel {
 
@@ -57,28 +56,6 @@ class GroupMap {
     entries_ = std::move(entries);
     positions_ = std::move(positions);
     right_ = std::move(right);
-  }
-
-  // Adds the entries whose keys are not yet present. Among equal keys the earliest
-  // entry of `fresh` wins; an entry already present keeps its word. Indices move,
-  // so the right-multiplication permutations are dropped.
-  void insert(std::vector<Entry> fresh) {
-    right_.clear();
-    std::vector<Entry> added;
-    for (Entry& e : fresh) {
-      if (positions_.emplace(e.key, 0).second) added.push_back(std::move(e));
-    }
-    auto by_key = [](const Entry& a, const Entry& b) { return matrix_less<D>(a.key, b.key); };
-    std::sort(added.begin(), added.end(), by_key);
-    std::vector<Entry> merged;
-    merged.reserve(entries_.size() + added.size());
-    std::merge(std::make_move_iterator(entries_.begin()), std::make_move_iterator(entries_.end()),
-               std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()),
-               std::back_inserter(merged), by_key);
-    entries_ = std::move(merged);
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-      positions_.find(entries_[i].key)->second = static_cast<std::int32_t>(i);
-    }
   }
 
  private:

@@ -1,15 +1,17 @@
-// The multiplication table of an enumerated group, made without a matrix product
-// per entry and handed out row by row, so it is never held in memory whole.
+// How the rows of an enumerated group's multiplication table follow from one
+// another: the recipe makes the table row by row without a matrix product per entry,
+// and proves a table read back, row by row. It never holds the table itself.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <span>
 #include <stdexcept>
 #include <vector>
 
-#include "clifford1q/group.h"
+#include "engine/group.h"
 
 namespace vantrel {
 
@@ -31,13 +33,13 @@ struct TableProgress {
 // Rows are produced in index order; each comes from a recent row by one of the last
 // two rules where some gate links them, otherwise by the word walk. The inverse
 // table follows from the words too: M_e⁻¹ is G_g⁻¹·M_p⁻¹.
-class MultiplicationTable {
+class MultiplicationRecipe {
  public:
   // Checks every relation the rows are made from ("Bad generation." otherwise).
   // Products are formed only for gates the enumeration did not multiply by.
   template <int D, class Record>
-  MultiplicationTable(const GroupMap<D>& group, std::span<const Record> records,
-                      std::span<const Matrix<D>> gates);
+  MultiplicationRecipe(const GroupMap<D>& group, std::span<const Record> records,
+                       std::span<const Matrix<D>> gates);
 
   std::int32_t size() const { return n_; }
   // Entry i: the index of the inverse of element i.
@@ -52,9 +54,9 @@ class MultiplicationTable {
   std::int32_t first_difference(std::int32_t i, const std::int32_t* table,
                                 std::int32_t* expected) const;
 
-  // Prints "Generating table: " and the progress lines, and hands `emit` the table
-  // in order, a run of whole rows at a time, each run just after it is made.
-  void produce(TableProgress progress,
+  // Prints "Generating table: " and the progress lines to `console`, and hands `emit`
+  // the table in order, a run of whole rows at a time, each run just after it is made.
+  void produce(TableProgress progress, std::ostream& console,
                const std::function<void(std::span<const std::int32_t>)>& emit) const;
 
  private:
@@ -90,8 +92,9 @@ class MultiplicationTable {
 };
 
 template <int D, class Record>
-MultiplicationTable::MultiplicationTable(const GroupMap<D>& group, std::span<const Record> records,
-                                         std::span<const Matrix<D>> gates)
+MultiplicationRecipe::MultiplicationRecipe(const GroupMap<D>& group,
+                                           std::span<const Record> records,
+                                           std::span<const Matrix<D>> gates)
     : n_(static_cast<std::int32_t>(records.size())),
       gates_(static_cast<std::int32_t>(gates.size())) {
   if (n_ > 65536) throw std::length_error("group too large for 16-bit permutations");

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "clifford2q/clifford44.h"
+#include "tables/generate.h"
 #include "tables/rb44.h"
 #include "tables/test_support.h"
 
@@ -36,15 +38,14 @@ class GenerateTable44 : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new ScratchDir;
-    testing::internal::CaptureStdout();
-    result_ = generate_table44(dir_->file("rb44.dat"));
-    console_ = new std::string(testing::internal::GetCapturedStdout());
+    std::ostringstream console;
+    result_ = generate_table44(dir_->file("rb44.dat"), console);
+    console_ = new std::string(console.str());
     listing_ = new std::string(read_file("readable_group44.txt"));
     rb_ = new RB44;
     rb_->load_from_file(dir_->file("rb44.dat"));
-    testing::internal::CaptureStdout();
-    group_ = new GroupMap44(enumerate_group44());
-    testing::internal::GetCapturedStdout();
+    std::ostringstream quiet;
+    group_ = new GroupMap44(enumerate_group44(quiet));
   }
   static void TearDownTestSuite() {
     delete group_;
@@ -55,8 +56,7 @@ class GenerateTable44 : public ::testing::Test {
   }
   // The element index of M_i·M_j by an explicit product and look-up.
   static std::int32_t product(std::int32_t i, std::int32_t j) {
-    return element_index44(*group_,
-                           normalize_phase44(multiply44(rb_->get_matrix(i), rb_->get_matrix(j))));
+    return group_->index_of(normalize_phase44(multiply<4>(rb_->get_matrix(i), rb_->get_matrix(j))));
   }
 
   static ScratchDir* dir_;
@@ -129,11 +129,10 @@ TEST_F(GenerateTable44, SequencesAndIndexChecks) {
 TEST(GenerateTable44Failure, WriteErrorIsReported) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
   ScratchDir dir;
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(generate_table44("/dev/full"), -1);
-  const std::string console = testing::internal::GetCapturedStdout();
+  std::ostringstream console;
+  EXPECT_EQ(generate_table44("/dev/full", console), -1);
   EXPECT_TRUE(
-      console.ends_with(table_lines() + "Cannot write file: /dev/full\nGenerate Failed.\n"));
+      console.str().ends_with(table_lines() + "Cannot write file: /dev/full\nGenerate Failed.\n"));
   EXPECT_FALSE(std::filesystem::exists("readable_group44.txt"));
 }
 

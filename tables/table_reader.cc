@@ -1,21 +1,11 @@
-#include "tables/table_file.h"
-
-#include "clifford1q/descriptor.h"
-#include "clifford1q/open_flags.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
+#include "tables/table_reader.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "tables/platform.h"
 
 namespace vantrel {
 namespace {
@@ -29,9 +19,9 @@ std::string complex_text(Complex z) {
 }  // namespace
 
 InputFile::InputFile(const std::string& path, std::size_t size) : path_(path) {
+  using namespace platform;
   reject_nul(path);
   // Without O_NONBLOCK, opening a FIFO would wait for a writer.
-  using namespace open_flags;
   fd_ = ::open(path.c_str(), O_RDONLY | kBinary | kCloseOnExec | kNonBlocking);
   if (fd_ < 0) throw std::runtime_error("File not found.");
   struct stat st;
@@ -51,7 +41,7 @@ InputFile::~InputFile() { ::close(fd_); }
 void InputFile::read_bytes(std::size_t offset, std::span<std::byte> bytes) {
   const bool ok =
       ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset) &&
-      transfer_all(bytes.size(), [&](std::size_t at, unsigned count) {
+      platform::transfer_all(bytes.size(), [&](std::size_t at, unsigned count) {
         return ::read(fd_, bytes.data() + at, count);
       });
   if (!ok) throw std::runtime_error("table file " + path_ + " could not be read");

@@ -1,60 +1,40 @@
-// Table files: everything a query object needs about one Clifford group.
-//
-// A file is four blocks back to back, with no header, filler or checksum. Integers
-// are int32 and reals binary64, both little-endian; a complex value is its real
-// part followed by its imaginary part. The reader takes every count from its own
-// group (S specials, N elements), so a file's length alone tells the groups apart.
-//
-//   block  content                               count   one qubit    two qubits
-//   1      special operation indices             S       7            2
-//   2      multiplication table, row-major       N·N     576          132710400
-//   3      inverse table                         N       24           11520
-//   4      element records                       N       80 bytes     320 bytes
-//   total                                                4348 bytes   534574088 bytes
-//
-// Block 1 holds the element indices of the special operations; entry 0 is the
-// identity's. Entry i·N + j of block 2 is the index of M_i·M_j after phase
-// normalisation. Entry i of block 3 is the smallest j with M_i·M_j the identity.
-// A record is the element's normalised matrix (column by column), its generator
-// word in W int32 slots (-1 from slot `size` on) and `size`; a two-qubit record
-// ends with four reserved zero bytes, ignored on reading.
-//
-// A file is loaded only if it is exactly what generation writes, the reserved bytes
-// apart: the reader enumerates the group again (without printing) and compares
-// every block with it. Blocks 1, 3 and 4 are compared entry by entry. Block 2 is
-// proven row by row, in order. Through the words: entry (i, e) of a row must be
-// right_g of the row's entry at e's parent, where e's word is the parent's plus g
-// (at the identity, which must hold i, for a one-code word), and right_g, the index
-// of M_x·G_g, comes from the enumeration's own products; these relations fix every
-// entry of a row from i alone. Most rows are instead compared with the earlier,
-// already proven row that generation makes them from: M_i = M_a·G_h⁻¹ gives row i
-// as row a permuted by the row of G_h⁻¹, and G_h·M_i = M_b gives it as that row
-// applied to row b. Either way a row that passes is the row generation writes.
+// Reading a table file back (its format: table_layout.h). A file is loaded only if
+// it is exactly what generation writes, the reserved bytes apart: the reader
+// enumerates the group again (without printing) and compares every block with it.
+// Blocks 1, 3 and 4 are compared entry by entry. Block 2 is proven row by row, in
+// order. Through the words: entry (i, e) of a row must be right_g of the row's entry
+// at e's parent, where e's word is the parent's plus g (at the identity, which must
+// hold i, for a one-code word), and right_g, the index of M_x·G_g, comes from the
+// enumeration's own products; these relations fix every entry of a row from i
+// alone. Most rows are instead compared with the earlier, already proven row that
+// generation makes them from: M_i = M_a·G_h⁻¹ gives row i as row a permuted by the
+// row of G_h⁻¹, and G_h·M_i = M_b gives it as that row applied to row b. Either way
+// a row that passes is the row generation writes.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <iostream>
+#include <ostream>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "clifford1q/index_table.h"
-#include "clifford1q/multiplication_table.h"
-#include "clifford1q/output_file.h"
-#include "clifford1q/table_run.h"
+#include "engine/group.h"
+#include "engine/index_table.h"
+#include "engine/multiplication_recipe.h"
+#include "tables/listing.h"
+#include "tables/table_layout.h"
 
 namespace vantrel {
 
+// The four blocks of a table file, in the host's byte order.
 template <class Record>
 struct TableFileData {
   std::vector<std::int32_t> special_operations;
   IndexTable table;
   std::vector<std::int32_t> inverse_table;
   std::vector<Record> elements;
-  // Not from the file: right[g·N + x] is the index of M_x·G_g for every gate code g.
-  std::vector<std::uint16_t> right;
 };
 
 // A table file opened for reading, after it was found to be a regular file of the
@@ -80,8 +60,7 @@ class InputFile {
   // "WHAT entry K is V, outside 0..n-1" or "..., expected W". Entries are numbered
   // from `first`.
   void compare(const char* what, std::span<const std::int32_t> values,
-               std::span<const std::int32_t> expected, std::int32_t n,
-               std::size_t first = 0) const;
+               std::span<const std::int32_t> expected, std::int32_t n, std::size_t first = 0) const;
   // Throws unless the word holds 1..W codes in 0..codes-1 and -1 in every other slot.
   void check_word(std::size_t element, std::span<const std::int32_t> buffer, std::int32_t size,
                   std::int32_t codes) const;
@@ -96,15 +75,16 @@ class InputFile {
   int fd_ = -1;
 };
 
-// What a file of the group `Group` must hold besides the table rows, and what proves
-// those: made by enumerating the group quietly, once per process, on the first load
-// (every file of a group holds the same), and kept for the loads that follow.
+// What a file of the group `Group` must hold besides the table rows, and the recipe
+// that proves those: made by enumerating the group quietly, once per process, on the
+// first load (every file of a group holds the same), and kept for the loads that
+// follow and for the query objects' right-multiplication permutations.
 template <class Group>
 struct ExpectedFile {
   using Record = typename Group::Record;
   std::vector<std::int32_t> special;
   std::vector<Record> records;
-  MultiplicationTable table;
+  MultiplicationRecipe recipe;
 
   static const ExpectedFile& get() {
     static const ExpectedFile expected = [] {
@@ -113,8 +93,8 @@ struct ExpectedFile {
       std::vector<std::int32_t> special;
       for (const auto& key : Group::special_keys()) special.push_back(group.index_of(key));
       std::vector<Record> records = group_records<Record>(group);
-      MultiplicationTable table(group, std::span<const Record>(records), Group::gates());
-      return ExpectedFile{std::move(special), std::move(records), std::move(table)};
+      MultiplicationRecipe recipe(group, std::span<const Record>(records), Group::gates());
+      return ExpectedFile{std::move(special), std::move(records), std::move(recipe)};
     }();
     return expected;
   }
@@ -126,21 +106,20 @@ struct ExpectedFile {
 template <class Group>
 TableFileData<typename Group::Record> read_table_file(const std::string& path) {
   using Record = typename Group::Record;
-  constexpr std::size_t n = Group::kElements, s = Group::kSpecials;
-  constexpr std::size_t table_at = 4 * s, inverse_at = table_at + 4 * n * n,
-                        records_at = inverse_at + 4 * n;
-  InputFile file(path, records_at + sizeof(Record) * n);
+  using Layout = TableLayout<Group>;
+  constexpr std::size_t n = Group::kElements;
+  InputFile file(path, Layout::kFileSize);
   TableFileData<Record> data;
-  data.special_operations.resize(s);
-  file.read(0, std::span(data.special_operations));
+  data.special_operations.resize(Group::kSpecials);
+  file.read(Layout::kSpecialsAt, std::span(data.special_operations));
   data.elements.resize(n);
-  file.read(records_at, std::span(data.elements));
+  file.read(Layout::kRecordsAt, std::span(data.elements));
   data.inverse_table.resize(n);
-  file.read(inverse_at, std::span(data.inverse_table));
+  file.read(Layout::kInverseAt, std::span(data.inverse_table));
 
   const ExpectedFile<Group>& reference = ExpectedFile<Group>::get();
   const std::vector<Record>& records = reference.records;
-  const MultiplicationTable& table = reference.table;
+  const MultiplicationRecipe& recipe = reference.recipe;
   file.compare("special operation", data.special_operations, reference.special, n);
   for (std::size_t i = 0; i < n; ++i) {
     const Record &got = data.elements[i], &want = records[i];
@@ -153,7 +132,7 @@ TableFileData<typename Group::Record> read_table_file(const std::string& path) {
     }
     file.compare_matrix(i, got.arr, want.arr);
   }
-  file.compare("inverse table", data.inverse_table, table.inverse(), n);
+  file.compare("inverse table", data.inverse_table, recipe.inverse(), n);
 
   // Only a file whose other blocks are right costs the table's memory. The table is
   // read a run of rows at a time, and each run proven while it is still in cache.
@@ -161,19 +140,17 @@ TableFileData<typename Group::Record> read_table_file(const std::string& path) {
   data.table = IndexTable(n * n);
   for (std::size_t first = 0; first < n; first += kRows) {
     const std::size_t end = std::min(n, first + kRows);
-    file.read(table_at + 4 * first * n,
-              std::span(data.table.data() + first * n, (end - first) * n));
+    file.read(Layout::row_at(first), std::span(data.table.data() + first * n, (end - first) * n));
     for (std::size_t i = first; i < end; ++i) {
       std::int32_t expected;
       const auto j = static_cast<std::size_t>(
-          table.first_difference(static_cast<std::int32_t>(i), data.table.data(), &expected));
+          recipe.first_difference(static_cast<std::int32_t>(i), data.table.data(), &expected));
       if (j < n) {
         file.compare("multiplication table", {data.table.data() + i * n + j, 1}, {&expected, 1}, n,
                      i * n + j);
       }
     }
   }
-  data.right = table.right();
   return data;
 }
 

@@ -1,34 +1,19 @@
-#include "clifford1q/output_file.h"
-
-#include "clifford1q/descriptor.h"
-#include "clifford1q/open_flags.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
+#include "tables/output_file.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <random>
-#include <stdexcept>
 #include <utility>
 
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#ifndef W_OK
-#define W_OK 2
-#endif
-#else
-#include <unistd.h>
-#endif
+#include "tables/platform.h"
 
 namespace vantrel {
 namespace {
 
 namespace fs = std::filesystem;
 
-using namespace open_flags;
+using namespace platform;
 
 // The path with its symbolic links followed, as far as they lead: for a name that
 // does not exist yet, the one the file will be created at.
@@ -63,25 +48,7 @@ int create_beside(const fs::path& target, int flags, std::string* name) {
   return -1;
 }
 
-// Puts the complete, closed file `from` at the name `to`, in one step. The data
-// are not flushed to the disk first: measured, that put generate_table44 above
-// twice the time of a bulk write of its bytes, for a power cut, which is rare and
-// after which the table can be made again.
-bool replace(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-  return std::rename(from.c_str(), to.c_str()) == 0;
-#endif
-}
-
 }  // namespace
-
-void reject_nul(const std::string& path) {
-  if (path.find('\0') != std::string::npos) {
-    throw std::invalid_argument("path contains a NUL character");
-  }
-}
 
 OutputFile::OutputFile(const std::string& path, const char* mode) {
   reject_nul(path);
@@ -106,18 +73,13 @@ OutputFile::OutputFile(const std::string& path, const char* mode) {
   }
   if (exists && (!S_ISREG(st.st_mode) || !by_name)) {
     fd_ = ::open(path.c_str(), flags | O_TRUNC | kNonBlocking);
-#if !defined(_WIN32)
-    if (fd_ >= 0) ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~kNonBlocking);
-#endif
-  } else if (fs::path(target_).filename().empty() ||
-             (exists && ::access(target_.c_str(), W_OK) != 0)) {
+    if (fd_ >= 0) make_blocking(fd_);
+  } else if (fs::path(target_).filename().empty() || (exists && !may_write(target_))) {
     // no file name ("", "dir/"), or a file that could not be overwritten
   } else {
     fd_ = create_beside(target_, flags, &temporary_);
     if (fd_ < 0) temporary_.clear();
-#if !defined(_WIN32)
-    if (fd_ >= 0 && exists) ::fchmod(fd_, st.st_mode & 07777);  // keep the old file's mode
-#endif
+    if (fd_ >= 0 && exists) keep_mode(fd_, st.st_mode);
   }
   opened_ = fd_ >= 0;
 }
@@ -131,27 +93,12 @@ void OutputFile::discard() {
   temporary_.clear();
 }
 
-void OutputFile::reserve([[maybe_unused]] std::size_t size) {
-  if (fd_ < 0) return;
-#ifdef POSIX_FADV_DONTNEED
-  // The pages the old file has in the page cache go back to the system now rather
-  // than at the rename; its bytes on the disk stay as they are. The new file's pages
-  // then reuse them: memory the system has not touched for a while can cost a fault
-  // in the host of a virtual machine per page, which measured more than doubled
-  // generate_table44 over a table it had made before.
-  if (!temporary_.empty()) {
-    const int old = ::open(target_.c_str(), O_RDONLY | kCloseOnExec | kNonBlocking);
-    if (old >= 0) {
-      ::posix_fadvise(old, 0, 0, POSIX_FADV_DONTNEED);
-      ::close(old);
-    }
-  }
-#endif
-#ifdef __linux__
-  if (size > 0 && ::fallocate(fd_, 0, 0, static_cast<off_t>(size)) != 0 && errno == ENOSPC) {
-    ok_ = false;
-  }
-#endif
+void OutputFile::release_replaced_pages() {
+  if (fd_ >= 0 && !temporary_.empty()) drop_cached_pages(target_);
+}
+
+void OutputFile::reserve(std::size_t size) {
+  if (fd_ >= 0 && !allocate(fd_, size)) ok_ = false;
 }
 
 void OutputFile::write_bytes(std::span<const std::byte> bytes) {
@@ -170,6 +117,9 @@ WriteStatus OutputFile::close() {
 
 bool OutputFile::commit() {
   ok_ = close() == WriteStatus::kOk;
+  // The new file is not flushed to the disk before the rename: measured, that put
+  // generate_table44 above twice the time of a bulk write of its bytes, for a power
+  // cut, which is rare and after which the table can be made again.
   if (ok_ && !temporary_.empty()) {
     ok_ = replace(temporary_, target_);
     if (ok_) temporary_.clear();
@@ -184,18 +134,6 @@ bool same_file(const std::string& a, const std::string& b) {
   if (fs::exists(x, ec) && fs::exists(y, ec)) return fs::equivalent(x, y, ec);
   return fs::weakly_canonical(fs::absolute(x, ec), ec) ==
          fs::weakly_canonical(fs::absolute(y, ec), ec);
-}
-
-bool is_standard_output([[maybe_unused]] const std::string& path) {
-#ifdef _WIN32
-  return false;  // no /dev/stdout, and no inode numbers to tell a file by
-#else
-  struct stat out, named;
-  if (::fstat(STDOUT_FILENO, &out) != 0 || S_ISCHR(out.st_mode) || S_ISBLK(out.st_mode)) {
-    return false;
-  }
-  return ::stat(path.c_str(), &named) == 0 && same_inode(named, out);
-#endif
 }
 
 }  // namespace vantrel

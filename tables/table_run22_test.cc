@@ -1,13 +1,17 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <numeric>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "clifford1q/clifford22.h"
+#include "tables/generate.h"
+#include "tables/listing.h"
 #include "tables/test_support.h"
 
 namespace vantrel {
@@ -15,6 +19,15 @@ namespace {
 
 using testing_support::read_file;
 using testing_support::ScratchDir;
+using testing_support::write_file;
+
+// What the open file behind fd holds, from its start.
+std::string read_descriptor(int fd) {
+  std::string bytes(64, '\0');
+  const ssize_t n = ::pread(fd, bytes.data(), bytes.size(), 0);
+  bytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return bytes;
+}
 
 std::string enumeration_lines() { return "Group size = 20\nGroup size = 24\nGroup size = 24\n"; }
 
@@ -25,9 +38,9 @@ std::string table_lines() {
 }
 
 int run(const std::string& path, std::string* console) {
-  testing::internal::CaptureStdout();
-  const int result = generate_table22(path);
-  *console = testing::internal::GetCapturedStdout();
+  std::ostringstream out;
+  const int result = generate_table22(path, out);
+  *console = out.str();
   return result;
 }
 
@@ -43,14 +56,13 @@ TEST(GenerateTable22, WritesTheFileAndListing) {
   EXPECT_EQ(console, enumeration_lines() + table_lines() + enumeration_lines() + "Generate End\n");
 
   // The expected file, built here from explicit products and look-ups.
-  testing::internal::CaptureStdout();
-  const GroupMap22 group = enumerate_group22();
-  testing::internal::GetCapturedStdout();
-  const auto records = group_records22(group);
+  std::ostringstream quiet;
+  const GroupMap22 group = enumerate_group22(quiet);
+  const auto records = group_records<KeyValueClifford22>(group);
   std::vector<std::int32_t> table;
   for (const auto& a : records) {
     for (const auto& b : records) {
-      table.push_back(element_index22(group, normalize_phase22(multiply22(a.arr, b.arr))));
+      table.push_back(group.index_of(normalize_phase22(multiply<2>(a.arr, b.arr))));
     }
   }
   const std::vector<std::int32_t> special = {23, 3, 0, 9, 16, 14, 7};
@@ -103,7 +115,7 @@ TEST(GenerateTable22, ReportsFilesThatCannotBeWritten) {
   EXPECT_EQ(run(dir.file("."), &console), -1);  // a directory
   EXPECT_TRUE(console.ends_with("Cannot open file: " + dir.file(".") + "\nGenerate Failed.\n"));
 
-  EXPECT_THROW(generate_table22(std::string("rb22.dat\0x", 10)), std::invalid_argument);
+  EXPECT_THROW(run(std::string("rb22.dat\0x", 10), &console), std::invalid_argument);
   EXPECT_FALSE(std::filesystem::exists("rb22.dat"));
 
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
@@ -120,11 +132,32 @@ TEST(GenerateTable22, ReportsAListingThatCannotBeWritten) {
   std::filesystem::create_directory(gone);
   std::filesystem::current_path(gone);
   std::filesystem::remove(gone);
+  write_file(table, "old table");
   std::string console;
   EXPECT_EQ(run(table, &console), -1);
   EXPECT_TRUE(console.ends_with(enumeration_lines() + "File not found.\nGenerate Failed.\n"));
-  // A run that fails puts no table in place either, and leaves no new file.
-  EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(table).parent_path()));
+  // A run that fails leaves the old table whole, and no new file beside it.
+  EXPECT_TRUE(read_file(table) == "old table");  // not a dump of the new table
+  const std::filesystem::directory_iterator files(std::filesystem::path(table).parent_path());
+  EXPECT_EQ(std::distance(begin(files), end(files)), 1);
+}
+
+// A run puts new files at the names instead of writing into the old ones, so whoever
+// still has an old file open reads it whole.
+TEST(GenerateTable22, ReplacesTheOldFilesInsteadOfWritingIntoThem) {
+  ScratchDir dir;
+  write_file("rb22.dat", "old table");
+  write_file("readable_group22.txt", "old listing");
+  const int old_table = ::open("rb22.dat", O_RDONLY),
+            old_listing = ::open("readable_group22.txt", O_RDONLY);
+  std::string console;
+  EXPECT_EQ(run("rb22.dat", &console), 0);
+  EXPECT_EQ(read_descriptor(old_table), "old table");
+  EXPECT_EQ(read_descriptor(old_listing), "old listing");
+  EXPECT_EQ(std::filesystem::file_size("rb22.dat"), 4348u);
+  EXPECT_TRUE(read_file("readable_group22.txt").ends_with("   23 : [0]\n"));
+  ::close(old_table);
+  ::close(old_listing);
 }
 
 TEST(TableRun, FormatWord) {

@@ -1,9 +1,10 @@
-// The seven one-qubit generator gates and their codes.
+// The seven one-qubit gates and their codes: the generators of the one-qubit group,
+// and the factors of the two-qubit group's local gates.
 #pragma once
 
 #include <cstdint>
 
-#include "clifford1q/matrix22.h"
+#include "engine/matrix22.h"
 
 namespace vantrel {
 

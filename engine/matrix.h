@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "clifford1q/canonical.h"
+#include "engine/canonical.h"
 
 namespace vantrel {
 

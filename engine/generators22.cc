@@ -1,4 +1,4 @@
-#include "clifford1q/generators22.h"
+#include "engine/generators22.h"
 
 #include <cassert>
 
