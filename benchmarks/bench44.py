@@ -34,8 +34,11 @@ import numpy as np
 
 import Vantrel
 
+sys.path.append(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "python"))
+from vantrel_rb import tablefile  # noqa: E402  (the table file's layout, stated once)
+
 N = 11520
-FILE_SIZE = 534_574_088
+FILE_SIZE = tablefile.layout(2).size
 REPEATS = 5
 SCRIPT = os.path.abspath(__file__)  # before main() changes directory
 
@@ -125,12 +128,10 @@ def get_table_memory():
 
 def read_table_file(path):
     """The table file's blocks as NumPy arrays: table (N, N), inverse (N,), records (N,)."""
-    record = np.dtype([("arr", "<c16", 16), ("buffer", "<i4", 14), ("size", "<i4"),
-                       ("reserved", "<i4")])
-    assert record.itemsize == 320
-    table = np.fromfile(path, "<i4", N * N, offset=8).reshape(N, N)
-    inverse = np.fromfile(path, "<i4", N, offset=8 + 4 * N * N)
-    records = np.fromfile(path, record, N, offset=8 + 4 * N * N + 4 * N)
+    blocks = tablefile.layout(2)
+    table = np.fromfile(path, "<i4", N * N, offset=blocks.table).reshape(N, N)
+    inverse = np.fromfile(path, "<i4", N, offset=blocks.inverse)
+    records = np.fromfile(path, tablefile.record_dtype(2), N, offset=blocks.records)
     return table, inverse, records
 
 

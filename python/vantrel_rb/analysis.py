@@ -336,7 +336,8 @@ def gates_per_clifford(group: CliffordGroup, basis: BasisLike | None = None) -> 
         return GateCounts(float(np.mean(counts.entanglers + counts.sx)),
                           float(np.mean(counts.entanglers)))
     played = [[code for code in word if code != 0] for word in group.words]
-    cz = float(np.mean([word.count(13) for word in played])) if group.qubits == 2 else 0.0
+    cz_code = next((gate.code for gate in group.gates if gate.name == "CZ"), None)
+    cz = float(np.mean([word.count(cz_code) for word in played])) if cz_code else 0.0
     return GateCounts(float(np.mean([len(word) for word in played])), cz)
 
 

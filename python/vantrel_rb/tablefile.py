@@ -24,7 +24,8 @@ import struct
 import numpy as np
 import numpy.typing as npt
 
-__all__ = ["ORDER", "SPECIALS", "WORD_SLOTS", "record_dtype", "SmallBlocks", "read_small_blocks"]
+__all__ = ["ORDER", "SPECIALS", "WORD_SLOTS", "Layout", "layout", "record_dtype", "SmallBlocks",
+           "read_small_blocks"]
 
 ORDER = {1: 24, 2: 11520}
 SPECIALS = {1: 7, 2: 2}
@@ -41,6 +42,31 @@ def record_dtype(qubits: int) -> np.dtype[np.void]:
     dtype = np.dtype(fields)
     assert dtype.itemsize == _RECORD_BYTES[qubits]
     return dtype
+
+
+@dataclasses.dataclass(frozen=True)
+class Layout:
+    """Where each block of a table file starts, in bytes, and the file's size."""
+
+    table: int
+    inverse: int
+    records: int
+    size: int
+
+
+def layout(qubits: int) -> Layout:
+    """The byte offsets of the blocks of a table file of one or two qubits.
+
+    Examples
+    --------
+    >>> layout(2).size
+    534574088
+    """
+    n = ORDER[qubits]
+    table = 4 * SPECIALS[qubits]
+    inverse = table + 4 * n * n
+    records = inverse + 4 * n
+    return Layout(table, inverse, records, records + n * _RECORD_BYTES[qubits])
 
 
 @dataclasses.dataclass(frozen=True)
@@ -87,10 +113,10 @@ def read_small_blocks(path: str | bytes | os.PathLike[str] | os.PathLike[bytes],
     -------
     SmallBlocks
     """
-    n, head = ORDER[qubits], 4 * SPECIALS[qubits]
+    n, blocks = ORDER[qubits], layout(qubits)
     with open(path, "rb") as file:
-        specials = file.read(head)
-        file.seek(head + 4 * n * n)
+        specials = file.read(blocks.table)
+        file.seek(blocks.inverse)
         tail = file.read()
     digest = hashlib.sha256(specials + struct.pack("<q", n) + tail).hexdigest()
     inverse = np.frombuffer(tail, "<i4", n)
