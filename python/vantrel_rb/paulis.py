@@ -14,6 +14,7 @@ table.
 import weakref
 
 import numpy as np
+import numpy.typing as npt
 
 _I2, _X2, _Z2 = np.eye(2), np.array([[0, 1], [1, 0]]), np.diag([1, -1])
 _TABLES: "weakref.WeakKeyDictionary[object, Actions]" = weakref.WeakKeyDictionary()
@@ -84,6 +85,7 @@ class Actions:
         # Each word's gate codes after a leading column, padded with code 0 (the idle).
         self._gate_code = np.array([[len(word), *word, *[0] * (longest - len(word))]
                                     for word in group.words])
+        self._then: dict[int, npt.NDArray[np.int32]] = {}
 
     def _key(self, images):
         shifts = self.bits * np.arange(images.shape[-1])
@@ -105,28 +107,45 @@ class Actions:
             elements, sizes = self._by_key[self._key(images)], sizes // 2
         return elements
 
-    def returns(self, elements, sizes, recoveries):
+    def returns(self, elements: npt.ArrayLike, sizes: npt.ArrayLike, recoveries: npt.ArrayLike,
+                then: int | None = None) -> npt.NDArray[np.bool_]:
         """Whether each sequence plays the identity: its `sizes[r]` elements (stored as
-        `products` takes them) in time order, then the catalogue gates of element
-        `recoveries[r]`'s word one by one.
+        `products` takes them) in time order, each followed by element `then` when one
+        is given, then the catalogue gates of element `recoveries[r]`'s word one by one.
 
         Each generator is carried through the sequence position by position, a path
-        that shares nothing with `products`: a wrong recovery cannot pass."""
-        sizes = np.asarray(sizes)
-        order = np.argsort(-sizes, kind="stable")  # the sequences still playing lead
-        starts, lengths = (np.cumsum(sizes) - sizes)[order], sizes[order]
+        that shares nothing with `products` nor with the module's multiplication table:
+        a wrong recovery cannot pass. The sequences are laid out position by position,
+        longest first, so that each step is one look-up for every sequence still playing."""
+        table = self.elements if then is None else self._followed_by(then)
+        flat = table.ravel()
+        sizes = np.asarray(sizes, dtype=np.intp)
+        order = np.argsort(-sizes, kind="stable")
+        lengths = sizes[order]
+        starts = (np.cumsum(sizes) - sizes)[order]
+        # rows[k, i]: where the k-th element of the i-th longest sequence's row starts in
+        # `flat` (past its end, the sequence's last element again: never read).
+        steps = np.arange(int(lengths[0]), dtype=np.intp)[:, None]
+        at = starts + np.minimum(steps, lengths - 1)
+        rows = np.asarray(elements, dtype=np.intp)[at] * self.width
         state = np.tile(self.generators, (len(order), 1))
         active = len(order)
-        for k in range(int(lengths[0])):
+        for k in range(len(rows)):
             while lengths[active - 1] <= k:
                 active -= 1
-            state[:active] = self.elements[elements[starts[:active] + k, None], state[:active]]
+            state[:active] = flat[rows[k, :active, None] + state[:active]]
         codes = self._gate_code[np.asarray(recoveries)[order]]
         for k in range(1, codes.shape[1]):
             state = self.gates[codes[:, k, None], state]  # padding is code 0, the idle
         ok = np.empty(len(order), dtype=bool)
         ok[order] = (state == self.generators).all(axis=1)
         return ok
+
+    def _followed_by(self, then: int) -> npt.NDArray[np.int32]:
+        """The action of each element followed by element `then`, by element."""
+        if then not in self._then:
+            self._then[then] = self.elements[then][self.elements]
+        return self._then[then]
 
 
 def actions(group):
