@@ -115,7 +115,7 @@ class Sequence:
     length: int
     sample: int
     qubits: int
-    _drawn: _Drawn | None
+    _drawn: _Drawn
     _index: int
     _elements: tuple[int, ...] | None
     _cliffords: tuple[tuple[Gate, ...], ...] | None
@@ -127,10 +127,11 @@ class Sequence:
         put(self, "length", length)
         put(self, "sample", sample)
         put(self, "qubits", qubits)
-        put(self, "_elements", tuple(elements))
+        elements = tuple(elements)
+        put(self, "_elements", elements)
         put(self, "_cliffords", tuple(cliffords))
-        put(self, "_drawn", _Drawn(np.array(self._elements, dtype=np.int32),
-                                   [0, len(self._elements)], (), None, [tuple(recovery)]))
+        put(self, "_drawn", _Drawn(np.array(elements, dtype=np.int32),
+                                   [0, len(elements)], (), None, [tuple(recovery)]))
         put(self, "_index", 0)
 
     @property
@@ -143,14 +144,12 @@ class Sequence:
     def _array(self) -> npt.NDArray[np.integer[Any]]:
         """The elements as a read-only NumPy array, without a Python int per element."""
         drawn = self._drawn
-        assert drawn is not None
         return drawn.elements[drawn.starts[self._index]:drawn.starts[self._index + 1]]
 
     @property
     def cliffords(self) -> tuple[tuple[Gate, ...], ...]:
         if self._cliffords is None:
             drawn = self._drawn
-            assert drawn is not None
             if drawn.slot is None:
                 cliffords = list(map(drawn.words.__getitem__, self.elements))
             else:  # the slot's element may have no word of its own in a read experiment
@@ -163,7 +162,6 @@ class Sequence:
     @property
     def recovery(self) -> tuple[Gate, ...]:
         drawn = self._drawn
-        assert drawn is not None
         return drawn.recoveries[self._index]
 
     @property
@@ -182,7 +180,6 @@ class Sequence:
                                                        other.qubits):
             return False
         mine, theirs = self._drawn, other._drawn
-        assert mine is not None and theirs is not None
         if (self._cliffords is None and other._cliffords is None and mine.words is theirs.words
                 and mine.slot is theirs.slot):
             # The same words and slot: equal elements play equal gates.
@@ -383,7 +380,7 @@ def _seed_sequence(seed):
     return np.random.SeedSequence(operator.index(seed))
 
 
-def _recorded(seed):
+def _recorded(seed: np.random.SeedSequence) -> tuple[int | tuple[int, ...], tuple[int, ...]]:
     """A SeedSequence as the experiment records it: (entropy, spawn key) of plain ints."""
     entropy = seed.entropy
     entropy = int(entropy) if isinstance(entropy, (int, np.integer)) else tuple(map(int, entropy))

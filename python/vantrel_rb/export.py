@@ -40,11 +40,13 @@ import pathlib
 import shutil
 import tempfile
 import weakref
-from typing import Any
+from collections.abc import Callable, Iterable
+from typing import Any, TypeVar
 
 import numpy as np
+import numpy.typing as npt
 
-from .experiments import (Experiment, Sequence, SimultaneousExperiment, Site, _Drawn,
+from .experiments import (Experiment, Sequence, SimultaneousExperiment, Site, _Drawn, _Words,
                           program_name)
 from .gates import Gate, catalogue
 from .group import loaded
@@ -56,6 +58,7 @@ FORMAT, VERSION = "vantrel_rb experiment", 2
 DOCUMENT = "experiment.json"
 LAYOUTS = ("files", "single")
 _ORDER = {1: 24, 2: 11520}
+_T = TypeVar("_T")
 
 
 # --- Where the qubits go --------------------------------------------------------------
@@ -118,7 +121,7 @@ def _placed_all(texts: list[str], labels: tuple[int, ...] | None) -> list[str]:
     return placed
 
 
-def _labels(physical, qubits, width=None):
+def _labels(physical: Any, qubits: int, width: Any = None) -> tuple[tuple[int, ...], int]:
     """Physical labels and register width, checked: (tuple of int, int)."""
     if isinstance(physical, (str, bytes)) or not hasattr(physical, "__iter__"):
         raise TypeError(f"physical must be a sequence of qubit labels, not {physical!r}")
@@ -143,8 +146,10 @@ def _labels(physical, qubits, width=None):
 
 # --- Clifford blocks, each made once ----------------------------------------------------
 
-_GROUP_DATA = weakref.WeakKeyDictionary()  # group -> its element of each word
-_NATIVE_TEXT = weakref.WeakKeyDictionary()  # compilation -> {keep_identity: texts by element}
+_GROUP_DATA: "weakref.WeakKeyDictionary[Any, dict[tuple[int, ...], int]]" = (
+    weakref.WeakKeyDictionary())  # group -> its element of each word
+_NATIVE_TEXT: "weakref.WeakKeyDictionary[Any, dict[bool, list[str]]]" = (
+    weakref.WeakKeyDictionary())  # compilation -> {keep_identity: texts by element}
 
 
 def _group_for(table=None, qubits=None, group=None):
@@ -164,14 +169,14 @@ def _group_for(table=None, qubits=None, group=None):
     return found[0]
 
 
-def _element_of_word(group):
+def _element_of_word(group: Any) -> dict[tuple[int, ...], int]:
     """Each element by its word's codes (a recovery is the stored word of an element)."""
     if group not in _GROUP_DATA:
         _GROUP_DATA[group] = {word: i for i, word in enumerate(group.words)}
     return _GROUP_DATA[group]
 
 
-def _basis_spec(spec, qubits):
+def _basis_spec(spec: Any, qubits: int) -> Any:
     """The basis as one group of `qubits` takes it: on one qubit only rz and sx count, so
     that one basis serves the qubits and the pairs of a chip."""
     if qubits == 2 or isinstance(spec, NativeBasis):
@@ -181,7 +186,7 @@ def _basis_spec(spec, qubits):
                     if isinstance(item, str) and item.strip() in ("rz", "sx")) or spec
 
 
-def _gates_text(gates, keep_identity):
+def _gates_text(gates: Iterable[Gate], keep_identity: bool) -> str:
     return "".join(f"{gate.qasm}\n" for gate in gates if keep_identity or not gate.is_identity)
 
 
@@ -191,9 +196,10 @@ _NUMBERS = [str(k) for k in range(max(_ORDER.values()))]
 # text per keep_identity, and its gate names as JSON.
 _WORD_TEXTS: dict[int, tuple[Any, dict[bool, list[str]]]] = {}
 _WORD_NAMES: dict[int, tuple[Any, list[str]]] = {}
+_WORD_CODES: dict[int, tuple[Any, Any]] = {}
 
 
-def _by_words(cache, words, make):
+def _by_words(cache: dict[int, tuple[Any, _T]], words: _Words, make: Callable[[Any], _T]) -> _T:
     """`make(words)`, once per words container; the containers of read experiments are
     dropped after a few."""
     found = cache.get(id(words))
@@ -204,9 +210,9 @@ def _by_words(cache, words, make):
     return found[1]
 
 
-def _word_texts(words, qubits, keep_identity):
+def _word_texts(words: _Words, qubits: int, keep_identity: bool) -> list[str]:
     """Each element's catalogue word as text on q[0], q[1] (empty where `words` has none)."""
-    def make(words):
+    def make(words: _Words) -> dict[bool, list[str]]:
         return {}
     texts = _by_words(_WORD_TEXTS, words, make)
     if keep_identity not in texts:
@@ -217,9 +223,9 @@ def _word_texts(words, qubits, keep_identity):
     return texts[keep_identity]
 
 
-def _word_names(words, qubits):
+def _word_names(words: _Words, qubits: int) -> list[str]:
     """Each element's ``"element": [gate names]`` entry of the JSON ``"words"``."""
-    def make(words):
+    def make(words: _Words) -> list[str]:
         found = [""] * _ORDER[qubits]
         for e in (range(len(words)) if isinstance(words, tuple) else words):
             found[e] = f'"{e}": {json.dumps([gate.name for gate in words[e]])}'
@@ -227,7 +233,15 @@ def _word_names(words, qubits):
     return _by_words(_WORD_NAMES, words, make)
 
 
-def _element_list(sequence):
+def _word_codes(words: tuple[tuple[Gate, ...], ...], qubits: int) -> npt.NDArray[np.int64]:
+    """Each element's catalogue codes as bits of one integer (bit c for code c)."""
+    def make(words: tuple[tuple[Gate, ...], ...]) -> npt.NDArray[np.int64]:
+        return np.array([sum(1 << (gate.code or 0) for gate in set(word)) for word in words],
+                        dtype=np.int64)
+    return _by_words(_WORD_CODES, words, make)
+
+
+def _element_list(sequence: Sequence) -> str:
     """The sequence's elements as the JSON and the program header write them."""
     elements = sequence._array().tolist()
     # A drawn or read sequence's elements are the group's; one made by hand may be any int.
@@ -244,32 +258,34 @@ class _Blocks:
     complete lines; an empty block is dropped from the program, barrier and all.
     """
 
-    def __init__(self, qubits, keep_identity, basis=None, group=None, labels=None):
+    def __init__(self, qubits: int, keep_identity: bool, basis: Any = None, group: Any = None,
+                 labels: tuple[int, ...] | None = None) -> None:
         self.qubits, self.keep_identity, self.labels = qubits, keep_identity, labels
         self.compiled = None
-        self.by_gates = {}  # id(gates) -> (gates, placed text)
+        self.by_gates: dict[int, tuple[tuple[Gate, ...], str]] = {}  # id -> (gates, text)
         if basis is not None:
             self.compiled = compiled(group, _basis_spec(basis, qubits))
             self.native = _placed_all(_native_texts(self.compiled, keep_identity, group), labels)
             self.element_of_word = _element_of_word(group)
             self.definition = self.compiled.gates[0].definition
 
-    def _of_gates(self, gates):
+    def _of_gates(self, gates: tuple[Gate, ...]) -> str:
         found = self.by_gates.get(id(gates))
         if found is None or found[0] is not gates:
             found = self.by_gates[id(gates)] = (
                 gates, _place(_gates_text(gates, self.keep_identity), self.labels))
         return found[1]
 
-    def _element(self, gates, sequence):
+    def _element(self, gates: tuple[Gate, ...], sequence: Sequence) -> int:
         """The element a recovery's gates are the word of."""
-        element = self.element_of_word.get(tuple(gate.code for gate in gates))
+        element = self.element_of_word.get(tuple(-1 if gate.code is None else gate.code
+                                                 for gate in gates))
         if element is None:
             raise ValueError(f"the recovery of sequence (length {sequence.length}, sample"
                              f" {sequence.sample}) is no element's word of this group")
         return element
 
-    def of_sequence(self, sequence):
+    def of_sequence(self, sequence: Sequence) -> list[str]:
         """The sequence's non-empty blocks in time order, the recovery last."""
         drawn, i = sequence._drawn, sequence._index
         elements = sequence._array().tolist()
@@ -295,14 +311,14 @@ class _Blocks:
             blocks.append(self.native[self._element(recovery, sequence)])
         return list(filter(None, blocks))
 
-    def definitions(self, gates):
+    def definitions(self, gates: Iterable[Gate]) -> list[str]:
         """The gate definitions a program of these blocks and of `gates` (its native
         interleaved gates) needs, in order."""
         found = [self.definition] if self.compiled is not None else []
         return [d for d in dict.fromkeys(found + [gate.definition for gate in gates]) if d]
 
 
-def _native_texts(compilation, keep_identity, group):
+def _native_texts(compilation: Any, keep_identity: bool, group: Any) -> list[str]:
     """Every element's native circuit as text, made once per compilation."""
     texts = _NATIVE_TEXT.setdefault(compilation, {})
     if keep_identity not in texts:
@@ -315,7 +331,8 @@ def _native_texts(compilation, keep_identity, group):
 _HEAD = 'OPENQASM 3.0;\ninclude "stdgates.inc";\n'
 
 
-def _sequence_program(sequence, blocks, register, definitions, barriers=True):
+def _sequence_program(sequence: Sequence, blocks: _Blocks, register: _Register,
+                      definitions: list[str], barriers: bool = True) -> str:
     lines = "".join(f"{d}\n" for d in definitions)
     head = (f"{_HEAD}// RB sequence: length {sequence.length}, sample {sequence.sample},"
             f" elements [{_element_list(sequence)}]\n{lines}{register.declare}")
@@ -323,8 +340,9 @@ def _sequence_program(sequence, blocks, register, definitions, barriers=True):
     return head + body + register.measure
 
 
-def _simultaneous_program(simultaneous, round_index, index, site_blocks, definitions,
-                          barriers=True):
+def _simultaneous_program(simultaneous: SimultaneousExperiment, round_index: int, index: int,
+                          site_blocks: list[_Blocks], definitions: list[str],
+                          barriers: bool = True) -> str:
     length, sample = divmod(index, simultaneous.samples)
     per_site = [blocks.of_sequence(site.experiments[round_index].sequences[index])
                 for site, blocks in zip(simultaneous.sites, site_blocks)]
@@ -526,7 +544,7 @@ def to_qasm3(sequence, keep_identity=False, barriers=True, *, basis=None, physic
 # --- JSON ---------------------------------------------------------------------------------
 
 
-def _matrix_record(matrix):
+def _matrix_record(matrix: Any) -> list[list[list[float]]]:
     return [[[float(z.real), float(z.imag)] for z in row] for row in np.asarray(matrix)]
 
 
@@ -536,14 +554,14 @@ class _Raw:
 
     MARK = "\0raw\0"
 
-    def __init__(self):
-        self.pieces = []
+    def __init__(self) -> None:
+        self.pieces: list[str] = []
 
-    def __call__(self, text):
+    def __call__(self, text: str) -> str:
         self.pieces.append(text)
         return f"{self.MARK}{len(self.pieces) - 1}"
 
-    def dumps(self, document):
+    def dumps(self, document: Any) -> str:
         parts = json.dumps(document).split(json.dumps(self.MARK)[:-1])
         out = [parts[0]]
         for part in parts[1:]:
@@ -552,7 +570,7 @@ class _Raw:
         return "".join(out)
 
 
-def _experiment_record(experiment, prefix, raw):
+def _experiment_record(experiment: Experiment, prefix: str | None, raw: _Raw) -> dict[str, Any]:
     """`experiment` as JSON values, its words and sequences as `raw` text; its sequences'
     programs are named after `prefix` (the round of a simultaneous experiment) or the
     experiment's name."""
@@ -560,31 +578,34 @@ def _experiment_record(experiment, prefix, raw):
     sequences = experiment.sequences
     stores = {id(s._drawn): s._drawn for s in sequences}
     drawn = next(iter(stores.values()))
-    if len(stores) == 1 and drawn.words:
-        random = np.unique(np.concatenate([s._array()[::step] for s in sequences])).tolist()
-        words = {e: drawn.words[e] for e in random}
-        entries = list(map(_word_names(drawn.words, experiment.qubits).__getitem__, random))
-    else:  # sequences made by hand: their own gates
-        words = {}
+    recoveries = {id(s.recovery): s.recovery for s in sequences}
+    if len(stores) == 1 and isinstance(drawn.words, tuple) and drawn.words:
+        # Drawn from a group: its words are catalogue gates, found by code in bulk.
+        random = np.unique(np.concatenate([s._array()[::step] for s in sequences]))
+        entries = list(map(_word_names(drawn.words, experiment.qubits).__getitem__,
+                           random.tolist()))
+        codes = np.bitwise_or.reduce(_word_codes(drawn.words, experiment.qubits)[random])
+        played = [gate for gate in catalogue(experiment.qubits) if codes >> gate.code & 1]
+    else:  # read back or made by hand: their own gates
+        found: dict[int, tuple[Gate, ...]] = {}
         for s in sequences:
-            words.update(zip(s.elements[::step], s.cliffords[::step]))
-        words = dict(sorted(words.items()))
+            found.update(zip(s.elements[::step], s.cliffords[::step]))
+        words = dict(sorted(found.items()))
         entries = [f'"{e}": {json.dumps([gate.name for gate in word])}'
                    for e, word in words.items()]
-    recoveries = {id(s.recovery): s.recovery for s in sequences}
-    played = list(itertools.chain(*{id(w): w for w in words.values()}.values(),
-                                  experiment.interleaved, *recoveries.values()))
+        played = list(itertools.chain(*{id(w): w for w in words.values()}.values()))
+    played += itertools.chain(experiment.interleaved, *recoveries.values())
     used = {gate.name: gate for gate in dict(zip(map(id, played), played)).values()}
     names = {key: json.dumps([gate.name for gate in gates]) for key, gates in recoveries.items()}
     name = json.dumps(prefix or experiment.name)[1:-1]
     rows = [f'{{"program": "{name}/m{s.length:04d}_s{s.sample:03d}", "length": {s.length},'
             f' "sample": {s.sample}, "elements": [{_element_list(s)}], "recovery":'
             f' {names[id(s.recovery)]}}}' for s in sequences]
-    interleaved = None
+    interleaved: dict[str, Any] | None = None
     if experiment.interleaved_element is not None:
         interleaved = {"element": experiment.interleaved_element,
                        "gates": [gate.name for gate in experiment.interleaved]}
-    gates = {}
+    gates: dict[str, dict[str, Any]] = {}
     for gate_name, gate in sorted(used.items()):
         gates[gate_name] = {"qasm": gate.qasm}
         if gate.definition:

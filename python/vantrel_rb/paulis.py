@@ -12,6 +12,7 @@ table.
 """
 
 import weakref
+from typing import Any
 
 import numpy as np
 import numpy.typing as npt
@@ -20,21 +21,22 @@ _I2, _X2, _Z2 = np.eye(2), np.array([[0, 1], [1, 0]]), np.diag([1, -1])
 _TABLES: "weakref.WeakKeyDictionary[object, Actions]" = weakref.WeakKeyDictionary()
 
 
-def _paulis(qubits):
+def _paulis(qubits: int) -> npt.NDArray[np.complex128]:
     """The Hermitian Paulis of `qubits` qubits, index bit j (from the top) an X on qubit
     j and bit qubits + j a Z on qubit j; qubit 0 is the first Kronecker factor."""
     result = []
     for v in range(4**qubits):
-        matrix = np.eye(1)
+        matrix: npt.NDArray[np.complex128] = np.eye(1, dtype=complex)
         for j in range(qubits):
             x, z = v >> (2 * qubits - 1 - j) & 1, v >> (qubits - 1 - j) & 1
             factor = (_X2 if x else _I2) @ (_Z2 if z else _I2)
-            matrix = np.kron(matrix, factor * (1j if x and z else 1))  # iXZ = Y
+            matrix = np.kron(matrix, factor * (1j if x and z else 1)).astype(complex)  # iXZ = Y
         result.append(matrix)
     return np.array(result)
 
 
-def _actions(unitaries, paulis):
+def _actions(unitaries: npt.NDArray[np.complex128],
+             paulis: npt.NDArray[np.complex128]) -> npt.NDArray[np.int32]:
     """Per unitary and signed Pauli code, the signed code of its image U P U†."""
     d = paulis.shape[-1]
     images = unitaries[:, None] @ paulis[None] @ unitaries.conj().transpose(0, 2, 1)[:, None]
@@ -64,7 +66,7 @@ class Actions:
         Each element's inverse.
     """
 
-    def __init__(self, group):
+    def __init__(self, group: Any) -> None:
         paulis = _paulis(group.qubits)
         n = group.qubits
         self.width = 2 * len(paulis)  # signed codes per element
@@ -87,25 +89,27 @@ class Actions:
                                     for word in group.words])
         self._then: dict[int, npt.NDArray[np.int32]] = {}
 
-    def _key(self, images):
-        shifts = self.bits * np.arange(images.shape[-1])
-        return (images.astype(np.int64) << shifts).sum(axis=-1)
+    def _key(self, images: npt.NDArray[np.integer[Any]]) -> npt.NDArray[np.int64]:
+        shifts = self.bits * np.arange(images.shape[-1], dtype=np.int64)
+        keys: npt.NDArray[np.int64] = (images.astype(np.int64) << shifts).sum(axis=-1)
+        return keys
 
-    def products(self, elements, sizes):
+    def products(self, elements: npt.ArrayLike, sizes: npt.ArrayLike) -> npt.NDArray[np.int32]:
         """The element each sequence performs: `elements` holds the sequences end to end
         in time order, `sizes` their lengths. Pairs of neighbours merge level by level
         (the earlier element's generator images mapped by the later element), an odd
         sequence first padded with the identity, so the work is twice the elements."""
-        elements, sizes = np.asarray(elements), np.asarray(sizes)
-        while sizes.max() > 1:
-            odd = sizes % 2 == 1
+        merged: npt.NDArray[np.int32] = np.asarray(elements, dtype=np.int32)
+        counts: npt.NDArray[np.intp] = np.asarray(sizes, dtype=np.intp)
+        while counts.max() > 1:
+            odd = counts % 2 == 1
             if odd.any():
-                elements = np.insert(elements, np.cumsum(sizes)[odd], self.identity)
-                sizes = sizes + odd
-            first, then = elements[0::2], elements[1::2]
+                merged = np.insert(merged, np.cumsum(counts)[odd], self.identity)
+                counts = counts + odd
+            first, then = merged[0::2], merged[1::2]
             images = self.elements[then[:, None], self.elements[first[:, None], self.generators]]
-            elements, sizes = self._by_key[self._key(images)], sizes // 2
-        return elements
+            merged, counts = self._by_key[self._key(images)], counts // 2
+        return merged
 
     def returns(self, elements: npt.ArrayLike, sizes: npt.ArrayLike, recoveries: npt.ArrayLike,
                 then: int | None = None) -> npt.NDArray[np.bool_]:
@@ -148,7 +152,7 @@ class Actions:
         return self._then[then]
 
 
-def actions(group):
+def actions(group: Any) -> Actions:
     """The group's action tables, built on first use (about 0.2 s on two qubits)."""
     tables = _TABLES.get(group)
     if tables is None:
