@@ -1,5 +1,6 @@
 """vantrel_rb's files: written whole or not at all, never over others unasked."""
 
+import hashlib
 import json
 import re
 import resource
@@ -190,3 +191,25 @@ def test_a_damaged_document_is_a_clear_value_error(campaign, tmp_path, damage, m
     path.write_text(damaged if isinstance(damaged, str) else json.dumps(damaged))
     with pytest.raises(ValueError, match=message):
         rb.read_experiment(tmp_path)
+
+
+@pytest.mark.parametrize("seed, digests", [
+    (1, ["373321d732ee1fe5", "fcfdba14ddbbf44d", "f4859ce3003730cd", "0a55cf297521d5cb",
+         "3a4e0f23f2c6d7bd", "1bf5e1dc1c0f4043"]),
+    (7, ["4a8e337add0f9b5c", "79485d0a045cd91a", "bf51a07992d48cf4", "34d7ecd5ffaa848a",
+         "97a16008f2426642", "fd6fda7c81a4975d"])])
+def test_documents_of_pinned_seeds_keep_their_bytes(rb22_path, rb44_path, seed, digests):
+    """The bytes these seeds wrote before the draw and the export were rebuilt for speed."""
+    one, two = rb.CliffordGroup(1, rb22_path), rb.CliffordGroup(2, rb44_path)
+    standard = rb.standard_rb(one, [1, 3, 8, 20], 4, seed=seed)
+    pair = rb.interleaved_rb(two, "CZ", [1, 2, 5, 9], 3, seed=seed, nested=bool(seed % 2))
+    chip = rb.simultaneous_rb([(one, 4), (two, (0, 2), "CZ"), (one, 1, "X/2"), (two, (3, 6))],
+                              [1, 3, 7], 3, seed=seed, nested=True)
+    documents = [rb.to_json(standard),
+                 rb.to_json(standard, basis="rz,sx", physical=(3,), layout="single"),
+                 rb.to_json(pair),
+                 rb.to_json(pair, basis="rz,sx,cz", physical=(5, 2), width=9, layout="single",
+                            keep_identity=True),
+                 rb.to_json(chip, layout="single"),
+                 rb.to_json(chip, basis="rz,sx,cz", layout="single")]
+    assert [hashlib.sha256(d.encode()).hexdigest()[:16] for d in documents] == digests

@@ -1,7 +1,9 @@
 """vantrel_rb in circuit order: element look-up, and exported sequences played on an
 independent state-vector simulation built from the OpenQASM 3 standard gate definitions."""
 
+import dataclasses
 import json
+import pickle
 import re
 import subprocess
 import sys
@@ -175,3 +177,28 @@ def test_the_recorded_seed_remakes_the_experiment(groups, seed):
                                                              seed)))["experiments"][0]
     record = draw(seed)
     assert draw(np.random.SeedSequence(record["seed"], spawn_key=record["spawn_key"])) == record
+
+
+@pytest.mark.parametrize("qubits, gate, nested", [(1, None, False), (1, "X/2", True),
+                                                  (2, "CZ", False), (2, "cx", True)])
+def test_sequences_made_on_access_equal_sequences_made_whole(groups, qubits, gate, nested):
+    group = groups[qubits]
+    if gate is None:
+        experiments = [rb.standard_rb(group, [1, 3, 6], 3, seed=2, nested=nested)]
+    else:
+        gate = (gate, rb.STANDARD_GATES[gate]) if gate in rb.STANDARD_GATES else gate
+        experiments = rb.interleaved_rb(group, gate, [1, 3, 6], 3, seed=2, nested=nested)
+    for experiment in experiments:
+        slot = experiment.interleaved or None
+        for s in experiment.sequences:
+            words = [group.word(e) for e in s.elements]
+            if slot:
+                words[1::2] = [slot] * s.length
+            whole = rb.Sequence(s.length, s.sample, s.elements, words, s.recovery, qubits)
+            assert (s.cliffords, s.gates) == (whole.cliffords, whole.gates)
+            assert s == whole and hash(s) == hash(whole) and repr(s) == repr(whole)
+            assert group.check(s.gates + s.recovery)
+            assert pickle.loads(pickle.dumps(s)) == s
+        assert experiment.sequences[0] != experiment.sequences[1]
+    with pytest.raises(dataclasses.FrozenInstanceError, match="cannot assign to field 'length'"):
+        s.length = 2

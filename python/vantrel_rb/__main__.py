@@ -25,7 +25,6 @@ like. The experiments are written all or none.
 """
 
 import argparse
-import inspect
 import json
 import pathlib
 import sys
@@ -144,22 +143,12 @@ def _groups(paths: Iterable[str], sizes: set[int]) -> dict[int, CliffordGroup]:
 
 def _write(drawn: Experiment | tuple[Experiment, Experiment] | SimultaneousExperiment,
            out: pathlib.Path, args: argparse.Namespace,
-           physical: tuple[int, ...] | None) -> None:
-    """Writes through write_experiment; an export without physical qubits, bases or
-    simultaneous experiments writes the single-site experiments as before."""
-    progress = ProgressBar("writing")
-    if "basis" in inspect.signature(export.write_experiment).parameters:
-        export.write_experiment(drawn, out, basis=args.basis, physical=physical,
-                                layout=args.layout, replace=args.replace,
-                                keep_identity=args.keep_identity, progress=progress)
-        return
-    if args.basis or physical or args.layout != "files" or not isinstance(drawn,
-                                                                          (tuple, Experiment)):
-        _refuse("this version of vantrel_rb writes neither native bases, physical qubits,"
-                " several sites nor one-file layouts", 1)
-    experiments = drawn if isinstance(drawn, tuple) else (drawn,)
-    export._write_experiments(experiments, out, args.keep_identity, args.replace,
-                              lambda experiment: progress)
+           physical: tuple[int, ...] | None) -> pathlib.Path:
+    """Writes the experiment; returns the JSON file written."""
+    return export.write_experiment(drawn, out, basis=args.basis, physical=physical,
+                                   layout=args.layout, replace=args.replace,
+                                   keep_identity=args.keep_identity,
+                                   progress=ProgressBar("writing"))
 
 
 def draw(argv: Sequence[str]) -> None:
@@ -241,28 +230,27 @@ def draw(argv: Sequence[str]) -> None:
                      else standard_rb(group, **draw))
     except ValueError as error:
         _refuse(str(error))
-    if not args.replace and isinstance(drawn, (tuple, Experiment)) and "basis" not in \
-            inspect.signature(export.write_experiment).parameters:
-        names = [e.name for e in (drawn if isinstance(drawn, tuple) else (drawn,))]
-        present = export._existing(out, names)
-        if present:
-            _refuse(f"{present[0]} is already there: --replace replaces the experiment", 1)
     try:
-        _write(drawn, out, args, physical)
+        written = _write(drawn, out, args, physical)
     except FileExistsError as error:
         _refuse(f"{error.filename or out} is already there: --replace replaces the experiment",
                 1)
     except OSError as error:
         where = f" ({error.filename})" if error.filename not in (None, str(out)) else ""
         _refuse(f"cannot write into {out}: {error.strerror or error}{where}", 1)
+    # The programs' folder and the JSON that lists them, or the JSON alone that holds them.
+    def place(name: str) -> str:
+        return (f"{out / name}/, listed in {written}" if args.layout == "files"
+                else f"{written}")
+
     if isinstance(drawn, Experiment) or isinstance(drawn, tuple):
         for experiment in (drawn if isinstance(drawn, tuple) else (drawn,)):
             print(f"{experiment.name}: {len(experiment.sequences)} sequences on"
-                  f" {experiment.qubits} qubit(s) in {out / experiment.name}/")
+                  f" {experiment.qubits} qubit(s) in {place(experiment.name)}")
     else:
         for name in drawn.rounds:
             print(f"{name}: {len(drawn.lengths) * drawn.samples} programs on {len(sites)}"
-                  f" sites of {drawn.width} qubits in {out / name}/")
+                  f" sites of {drawn.width} qubits in {place(name)}")
 
 
 def _row(label: str, fit: DecayFit | InterleavedFit) -> str:
@@ -307,11 +295,8 @@ def analyze_command(argv: Sequence[str]) -> None:
                         help="where to save the plot (default: FOLDER/analysis.png)")
     parser.add_argument("--fix-b", action="store_true", help="hold B at 1/d in every fit")
     args = parser.parse_args(argv)
-    read = getattr(export, "read_experiment", None)
-    if read is None:
-        _refuse("this version of vantrel_rb cannot read written experiments", 1)
     try:
-        experiment = read(args.folder)
+        experiment = export.read_experiment(args.folder)
     except (OSError, ValueError) as error:
         _refuse(f"cannot read the experiment in {args.folder}: {error}")
     try:

@@ -9,11 +9,16 @@ the module's checker, in the order it is played, before it is returned.
 import collections
 import dataclasses
 import operator
+import weakref
+from collections.abc import Callable, Iterable, Mapping
+from typing import Any
 
 import numpy as np
+import numpy.typing as npt
 
 from .gates import Gate, native_gate
 from .paulis import actions
+from .tablefile import multiplication_table
 
 __all__ = ["Sequence", "Experiment", "Site", "SimultaneousExperiment", "standard_rb",
            "interleaved_rb", "simultaneous_rb", "program_name", "MAX_LENGTH", "MAX_ELEMENTS"]
@@ -24,10 +29,65 @@ MAX_LENGTH = 100_000
 #: this, drawing, checking and export take minutes and gigabytes.
 MAX_ELEMENTS = 10_000_000
 
+Progress = Callable[[int, int], object]
+#: The gates of each element: a group's tuple of words, or a mapping of the elements used.
+_Words = tuple[tuple[Gate, ...], ...] | Mapping[int, tuple[Gate, ...]]
 
-@dataclasses.dataclass(frozen=True)
+
+class _Drawn:
+    """The sequences of one experiment end to end, as its `Sequence` objects read them.
+
+    Attributes
+    ----------
+    elements : numpy.ndarray
+        Every sequence's element indices in the order played, sequence after sequence
+        (read-only).
+    starts : list of int
+        Where each sequence starts in `elements`, with the end of the last appended.
+    words : sequence of tuple of Gate
+        The gates played for an element, indexed by the element (the group's tuples,
+        shared by every sequence, so that one tuple stands for one element).
+    slot : tuple of Gate or None
+        The gates of the interleaved slot, played at every odd position.
+    recoveries : list of tuple of Gate
+        Each sequence's recovery gates.
+    recovery_elements : numpy.ndarray or None
+        Each sequence's recovery element, when known.
+    """
+
+    __slots__ = ("elements", "starts", "words", "slot", "recoveries", "recovery_elements")
+
+    def __init__(self, elements: npt.NDArray[np.integer[Any]], starts: list[int],
+                 words: _Words, slot: tuple[Gate, ...] | None,
+                 recoveries: list[tuple[Gate, ...]],
+                 recovery_elements: npt.NDArray[np.integer[Any]] | None = None) -> None:
+        elements.setflags(write=False)
+        self.elements, self.starts, self.words, self.slot = elements, starts, words, slot
+        self.recoveries, self.recovery_elements = recoveries, recovery_elements
+
+    def sequences(self, lengths: tuple[int, ...], samples: int, qubits: int,
+                  progress: Progress | None = None) -> tuple["Sequence", ...]:
+        """One `Sequence` per stored sequence, each reading its part on demand."""
+        new, put = object.__new__, object.__setattr__
+        count = len(self.starts) - 1
+        result = []
+        for i in range(count):
+            sequence = new(Sequence)
+            put(sequence, "length", lengths[i // samples])
+            put(sequence, "sample", i % samples)
+            put(sequence, "qubits", qubits)
+            put(sequence, "_drawn", self)
+            put(sequence, "_index", i)
+            put(sequence, "_elements", None)
+            put(sequence, "_cliffords", None)
+            result.append(sequence)
+            if progress:
+                progress(i + 1, count)
+        return tuple(result)
+
+
 class Sequence:
-    """One RB sequence, in time order.
+    """One RB sequence, in time order; immutable, compared and hashed by its attributes.
 
     Attributes
     ----------
@@ -44,19 +104,104 @@ class Sequence:
         The recovery gates, played last.
     qubits : int
         1 or 2.
+
+    A drawn sequence keeps its elements as part of its experiment's array and makes
+    `elements` and `cliffords` on first access; each element's gates are then the
+    group's own tuple, the same object wherever the element is played.
     """
 
+    __slots__ = ("length", "sample", "qubits", "_drawn", "_index", "_elements", "_cliffords")
+    __match_args__ = ("length", "sample", "elements", "cliffords", "recovery", "qubits")
     length: int
     sample: int
-    elements: tuple[int, ...]
-    cliffords: tuple[tuple[Gate, ...], ...]
-    recovery: tuple[Gate, ...]
     qubits: int
+    _drawn: _Drawn
+    _index: int
+    _elements: tuple[int, ...] | None
+    _cliffords: tuple[tuple[Gate, ...], ...] | None
+
+    def __init__(self, length: int, sample: int, elements: Iterable[int],
+                 cliffords: Iterable[tuple[Gate, ...]], recovery: tuple[Gate, ...],
+                 qubits: int) -> None:
+        put = object.__setattr__
+        put(self, "length", length)
+        put(self, "sample", sample)
+        put(self, "qubits", qubits)
+        elements = tuple(elements)
+        put(self, "_elements", elements)
+        put(self, "_cliffords", tuple(cliffords))
+        put(self, "_drawn", _Drawn(np.array(elements, dtype=np.int32),
+                                   [0, len(elements)], (), None, [tuple(recovery)]))
+        put(self, "_index", 0)
 
     @property
-    def gates(self):
+    def elements(self) -> tuple[int, ...]:
+        if self._elements is None:
+            object.__setattr__(self, "_elements", tuple(self._array().tolist()))
+        assert self._elements is not None
+        return self._elements
+
+    def _array(self) -> npt.NDArray[np.integer[Any]]:
+        """The elements as a read-only NumPy array, without a Python int per element."""
+        drawn = self._drawn
+        return drawn.elements[drawn.starts[self._index]:drawn.starts[self._index + 1]]
+
+    @property
+    def cliffords(self) -> tuple[tuple[Gate, ...], ...]:
+        if self._cliffords is None:
+            drawn = self._drawn
+            if drawn.slot is None:
+                cliffords = list(map(drawn.words.__getitem__, self.elements))
+            else:  # the slot's element may have no word of its own in a read experiment
+                cliffords = [drawn.slot] * len(self.elements)
+                cliffords[0::2] = map(drawn.words.__getitem__, self.elements[0::2])
+            object.__setattr__(self, "_cliffords", tuple(cliffords))
+        assert self._cliffords is not None
+        return self._cliffords
+
+    @property
+    def recovery(self) -> tuple[Gate, ...]:
+        drawn = self._drawn
+        return drawn.recoveries[self._index]
+
+    @property
+    def gates(self) -> tuple[Gate, ...]:
         """All gates before the recovery, in time order (a tuple of `Gate`)."""
         return tuple(gate for clifford in self.cliffords for gate in clifford)
+
+    def _fields(self) -> tuple[Any, ...]:
+        return (self.length, self.sample, self.elements, self.cliffords, self.recovery,
+                self.qubits)
+
+    def __eq__(self, other: object) -> bool:
+        if not isinstance(other, Sequence):
+            return NotImplemented
+        if (self.length, self.sample, self.qubits) != (other.length, other.sample,
+                                                       other.qubits):
+            return False
+        mine, theirs = self._drawn, other._drawn
+        if (self._cliffords is None and other._cliffords is None and mine.words is theirs.words
+                and mine.slot is theirs.slot):
+            # The same words and slot: equal elements play equal gates.
+            return (np.array_equal(self._array(), other._array())
+                    and self.recovery == other.recovery)
+        return self._fields() == other._fields()
+
+    def __hash__(self) -> int:
+        return hash(self._fields())
+
+    def __repr__(self) -> str:
+        return ("Sequence(" + ", ".join(f"{name}={value!r}" for name, value in
+                                       zip(self.__match_args__, self._fields())) + ")")
+
+    def __setattr__(self, name: str, value: object) -> None:
+        raise dataclasses.FrozenInstanceError(f"cannot assign to field {name!r}")
+
+    def __delattr__(self, name: str) -> None:
+        raise dataclasses.FrozenInstanceError(f"cannot delete field {name!r}")
+
+    def __reduce__(self) -> tuple[type["Sequence"], tuple[Any, ...]]:
+        return Sequence, self._fields()
 
 
 @dataclasses.dataclass(frozen=True)
@@ -235,7 +380,7 @@ def _seed_sequence(seed):
     return np.random.SeedSequence(operator.index(seed))
 
 
-def _recorded(seed):
+def _recorded(seed: np.random.SeedSequence) -> tuple[int | tuple[int, ...], tuple[int, ...]]:
     """A SeedSequence as the experiment records it: (entropy, spawn key) of plain ints."""
     entropy = seed.entropy
     entropy = int(entropy) if isinstance(entropy, (int, np.integer)) else tuple(map(int, entropy))
@@ -250,50 +395,94 @@ def _slot(group, element):
     return word[1:] if len(word) == 2 and word[0].is_identity else word
 
 
-def _experiment(name, group, lengths, samples, rng, seed, nested, slot=None, progress=None):
+class _Products:
+    """Products through the module's multiplication table of one group (mapped, not
+    read): the route the recoveries take, apart from the Pauli actions that check them."""
+
+    def __init__(self, group: Any) -> None:
+        table = multiplication_table(group.path, group.qubits)
+        # A plain array over the mapped pages: a memmap's own indexing costs per call.
+        self.table = np.array(table) if group.qubits == 1 else table.view(np.ndarray)
+        self.inverse = group._blocks.inverse
+        self.identity = int(group._blocks.specials[0])
+        self.then: dict[int, npt.NDArray[np.int32]] = {}
+
+    def then_slot(self, element: int) -> npt.NDArray[np.int32]:
+        """Each element followed by `element`, one column of the table."""
+        if element not in self.then:
+            self.then[element] = np.ascontiguousarray(self.table[:, element])
+        return self.then[element]
+
+    def recoveries(self, elements: npt.NDArray[np.integer[Any]],
+                   sizes: npt.NDArray[np.intp]) -> npt.NDArray[np.int32]:
+        """The recovery element of each sequence, `elements` holding the sequences end to
+        end and `sizes` their lengths. Neighbours merge pairwise, level by level, an odd
+        sequence first padded with the identity: about one look-up per element."""
+        while sizes.max() > 1:
+            odd = sizes % 2 == 1
+            if odd.any():
+                elements = np.insert(elements, np.cumsum(sizes)[odd], self.identity)
+                sizes = sizes + odd
+            elements, sizes = self.table[elements[0::2], elements[1::2]], sizes // 2
+        recovered: npt.NDArray[np.int32] = self.inverse[elements]
+        return recovered
+
+
+_PRODUCTS: "weakref.WeakKeyDictionary[Any, _Products]" = weakref.WeakKeyDictionary()
+
+
+def _products(group: Any) -> _Products:
+    found = _PRODUCTS.get(group)
+    if found is None:
+        found = _PRODUCTS[group] = _Products(group)
+    return found
+
+
+def _experiment(name: str, group: Any, lengths: tuple[int, ...], samples: int,
+                rng: np.random.Generator, seed: np.random.SeedSequence, nested: bool,
+                slot: tuple[int, tuple[Gate, ...]] | None = None,
+                progress: Progress | None = None) -> "Experiment":
     """Draws the sequences; `slot` is (element, gates) of the interleaved gate, `seed` the
     SeedSequence of `rng`.
 
     All random elements come from one ``rng.integers`` call: sample after sample of the
     longest length when nested, else length after length, sample after sample. The
-    recoveries come from whole-experiment products (`paulis.Actions.products`), and
-    every sequence is then played through, element by element and recovery gate by
-    gate, before any is returned.
+    recoveries come from whole-experiment products through the module's multiplication
+    table (an interleaved element merged into the random one before it), and every
+    sequence is then played through the Pauli actions, element by element and recovery
+    gate by gate, before any is returned: two routes that share nothing, so a wrong
+    recovery cannot pass. No Python object is made per element.
     """
     tables = actions(group)
-    count = len(lengths) * samples
+    products = _products(group)
     if nested:
         longest = rng.integers(group.order, size=(samples, max(lengths)))
         drawn = np.concatenate([longest[:, :m].ravel() for m in lengths])
     else:
         drawn = rng.integers(group.order, size=sum(lengths) * samples)
-    sizes = np.repeat(lengths, samples) * (2 if slot else 1)  # elements per sequence
+    drawn = drawn.astype(np.int16)  # 11520 elements fit; a quarter of the memory
+    sizes = np.repeat(np.array(lengths, dtype=np.intp), samples)  # random elements per sequence
     if slot:
+        recoveries = products.recoveries(products.then_slot(slot[0])[drawn], sizes)
+        played = tables.returns(drawn, sizes, recoveries, then=slot[0])
         drawn = np.stack([drawn, np.full_like(drawn, slot[0])], axis=1).ravel()
-    recoveries = tables.inverse[tables.products(drawn, sizes)]
-    played = tables.returns(drawn, sizes, recoveries)
-    ends = np.cumsum(sizes).tolist()
+        sizes = sizes * 2
+    else:
+        recoveries = products.recoveries(drawn, sizes)
+        played = tables.returns(drawn, sizes, recoveries)
+    starts = [0, *np.cumsum(sizes).tolist()]
     if not played.all():
         bad = int(np.argmin(played))
-        raise RuntimeError(f"the recovery of elements {drawn[ends[bad] - sizes[bad]:ends[bad]]}"
+        raise RuntimeError(f"the recovery of elements {drawn[starts[bad]:starts[bad + 1]]}"
                            " does not return to the start state")
-    # Whole-experiment lists sliced per sequence: no Python work per element but here.
-    elements = drawn.tolist()
-    cliffords = list(map(group._word_gates.__getitem__, elements))
-    if slot:
-        cliffords[1::2] = [slot[1]] * (len(cliffords) // 2)
-    sequences = []
-    for i, (end, size, recovery) in enumerate(zip(ends, sizes.tolist(), recoveries.tolist())):
-        sequences.append(Sequence(lengths[i // samples], i % samples,
-                                  tuple(elements[end - size:end]),
-                                  tuple(cliffords[end - size:end]),
-                                  group._word_gates[recovery], group.qubits))
-        if progress:
-            progress(i + 1, count)
+    words = group._word_gates
+    stored = _Drawn(drawn, starts, words, None if slot is None else slot[1],
+                    list(map(words.__getitem__, recoveries.tolist())), recoveries)
     element, interleaved = slot or (None, ())
     entropy, spawn_key = _recorded(seed)
     return Experiment(name, group.qubits, lengths, samples, entropy, nested, group.digest,
-                      tuple(sequences), interleaved, element, spawn_key)
+                      stored.sequences(lengths, samples, group.qubits, progress), interleaved,
+                      element, spawn_key)
 
 
 def _interleaved_slot(group, gate):

@@ -30,6 +30,7 @@ spawn key, nesting and width, and per site its ``"physical"`` qubits and
 ``"experiments"`` (one record per round).
 """
 
+import collections
 import errno
 import itertools
 import json
@@ -39,10 +40,14 @@ import pathlib
 import shutil
 import tempfile
 import weakref
+from collections.abc import Callable, Iterable
+from typing import Any, TypeVar
 
 import numpy as np
+import numpy.typing as npt
 
-from .experiments import Experiment, Sequence, SimultaneousExperiment, Site
+from .experiments import (Experiment, Sequence, SimultaneousExperiment, Site, _Drawn, _Words,
+                          program_name)
 from .gates import Gate, catalogue
 from .group import loaded
 from .native import NativeBasis, compiled
@@ -53,11 +58,7 @@ FORMAT, VERSION = "vantrel_rb experiment", 2
 DOCUMENT = "experiment.json"
 LAYOUTS = ("files", "single")
 _ORDER = {1: 24, 2: 11520}
-
-
-def program_name(prefix, length, sample):
-    """The name of the program of sequence (`length`, `sample`) of an experiment or round."""
-    return f"{prefix}/m{length:04d}_s{sample:03d}"
+_T = TypeVar("_T")
 
 
 # --- Where the qubits go --------------------------------------------------------------
@@ -71,33 +72,56 @@ class _Register:
     sequence qubit j and is measured into ``c[j]``.
     """
 
-    def __init__(self, qubits, physical=None, width=None):
+    def __init__(self, qubits: int, physical: Any = None, width: Any = None) -> None:
         if physical is None and width is not None:  # the first qubits of a wider register
             physical = range(qubits)
+        self.labels: tuple[int, ...] | None = None
         if physical is None:
-            self.physical, self.width = None, qubits
+            self.width = qubits
             self.barrier, self.measure = "barrier q;\n", "c = measure q;\n"
             self.declare = f"qubit[{qubits}] q;\nbit[{qubits}] c;\n"
             return
-        self.physical, self.width = _labels(physical, qubits, width)
-        # On the site's own qubits, as the blocks are: `place` moves them all at once.
-        self.barrier = f"barrier {', '.join(f'q[{j}]' for j in range(qubits))};\n"
-        self.measure = "".join(f"c[{j}] = measure q[{j}];\n" for j in range(qubits))
+        self.labels, self.width = _labels(physical, qubits, width)
+        self.barrier = f"barrier {', '.join(f'q[{k}]' for k in self.labels)};\n"
+        self.measure = "".join(f"c[{j}] = measure q[{k}];\n" for j, k in enumerate(self.labels))
         self.declare = f"qubit[{self.width}] q;\nbit[{qubits}] c;\n"
 
-    def place(self, text):
-        """`text`, written on q[0], q[1], moved onto the physical qubits."""
-        if self.physical is None or self.physical == tuple(range(len(self.physical))):
-            return text
-        if len(self.physical) == 1:
-            return text.replace("q[0]", f"q[{self.physical[0]}]")
-        # q[0] is parked first, so that a label 0 given to qubit 1 is not moved again.
-        first, second = self.physical
-        return (text.replace("q[0]", "q[\0]").replace("q[1]", f"q[{second}]")
-                .replace("q[\0]", f"q[{first}]"))
+
+def _place(text: str, labels: tuple[int, ...] | None) -> str:
+    """`text`, written on q[0], q[1], moved onto the physical qubits `labels`."""
+    if labels is None or labels == tuple(range(len(labels))):
+        return text
+    if len(labels) == 1:
+        return text.replace("q[0]", f"q[{labels[0]}]")
+    # q[0] is parked first, so that a label 0 given to qubit 1 is not moved again.
+    return (text.replace("q[0]", "q[\1]").replace("q[1]", f"q[{labels[1]}]")
+            .replace("q[\1]", f"q[{labels[0]}]"))
 
 
-def _labels(physical, qubits, width=None):
+# The texts of every element placed on a register, the most recent first used: a
+# chip's export places each block set once per site, in one pass over all its texts.
+_PLACED: "collections.OrderedDict[tuple[int, tuple[int, ...]], tuple[list[str], list[str]]]" = (
+    collections.OrderedDict())
+_PLACED_KEPT = 16
+
+
+def _placed_all(texts: list[str], labels: tuple[int, ...] | None) -> list[str]:
+    """Every text of `texts` placed on `labels`, made once and kept for the next export."""
+    if labels is None or labels == tuple(range(len(labels))):
+        return texts
+    key = (id(texts), labels)
+    found = _PLACED.get(key)
+    if found is not None and found[0] is texts:
+        _PLACED.move_to_end(key)
+        return found[1]
+    placed = _place("\0".join(texts), labels).split("\0")  # no block holds a NUL
+    _PLACED[key] = (texts, placed)
+    while len(_PLACED) > _PLACED_KEPT:
+        _PLACED.popitem(last=False)
+    return placed
+
+
+def _labels(physical: Any, qubits: int, width: Any = None) -> tuple[tuple[int, ...], int]:
     """Physical labels and register width, checked: (tuple of int, int)."""
     if isinstance(physical, (str, bytes)) or not hasattr(physical, "__iter__"):
         raise TypeError(f"physical must be a sequence of qubit labels, not {physical!r}")
@@ -122,8 +146,10 @@ def _labels(physical, qubits, width=None):
 
 # --- Clifford blocks, each made once ----------------------------------------------------
 
-_GROUP_DATA = weakref.WeakKeyDictionary()  # group -> its element of each word
-_NATIVE_TEXT = weakref.WeakKeyDictionary()  # compilation -> {keep_identity: texts by element}
+_GROUP_DATA: "weakref.WeakKeyDictionary[Any, dict[tuple[int, ...], int]]" = (
+    weakref.WeakKeyDictionary())  # group -> its element of each word
+_NATIVE_TEXT: "weakref.WeakKeyDictionary[Any, dict[bool, list[str]]]" = (
+    weakref.WeakKeyDictionary())  # compilation -> {keep_identity: texts by element}
 
 
 def _group_for(table=None, qubits=None, group=None):
@@ -143,14 +169,14 @@ def _group_for(table=None, qubits=None, group=None):
     return found[0]
 
 
-def _element_of_word(group):
+def _element_of_word(group: Any) -> dict[tuple[int, ...], int]:
     """Each element by its word's codes (a recovery is the stored word of an element)."""
     if group not in _GROUP_DATA:
         _GROUP_DATA[group] = {word: i for i, word in enumerate(group.words)}
     return _GROUP_DATA[group]
 
 
-def _basis_spec(spec, qubits):
+def _basis_spec(spec: Any, qubits: int) -> Any:
     """The basis as one group of `qubits` takes it: on one qubit only rz and sx count, so
     that one basis serves the qubits and the pairs of a chip."""
     if qubits == 2 or isinstance(spec, NativeBasis):
@@ -160,66 +186,139 @@ def _basis_spec(spec, qubits):
                     if isinstance(item, str) and item.strip() in ("rz", "sx")) or spec
 
 
-def _gates_text(gates, keep_identity):
+def _gates_text(gates: Iterable[Gate], keep_identity: bool) -> str:
     return "".join(f"{gate.qasm}\n" for gate in gates if keep_identity or not gate.is_identity)
 
 
-class _Blocks:
-    """The text of every Clifford block of one group, basis and keep_identity, on the
-    site's own qubits q[0], q[1] (a register places them).
+# Each element's index as text, for the element lists of the programs and the JSON.
+_NUMBERS = [str(k) for k in range(max(_ORDER.values()))]
+# By the identity of a words container (kept alive here): each element's catalogue
+# text per keep_identity, and its gate names as JSON.
+_WORD_TEXTS: dict[int, tuple[Any, dict[bool, list[str]]]] = {}
+_WORD_NAMES: dict[int, tuple[Any, list[str]]] = {}
+_WORD_CODES: dict[int, tuple[Any, Any]] = {}
 
-    Each distinct block is made once and then reused: a catalogue word by the identity
-    of its gate tuple (the experiments share one tuple per element), a native
-    circuit by element. A block is one or more complete lines; an empty block is
-    dropped from the program, barrier and all.
+
+def _by_words(cache: dict[int, tuple[Any, _T]], words: _Words, make: Callable[[Any], _T]) -> _T:
+    """`make(words)`, once per words container; the containers of read experiments are
+    dropped after a few."""
+    found = cache.get(id(words))
+    if found is None or found[0] is not words:
+        if len(cache) > 8:
+            cache.clear()
+        found = cache[id(words)] = (words, make(words))
+    return found[1]
+
+
+def _word_texts(words: _Words, qubits: int, keep_identity: bool) -> list[str]:
+    """Each element's catalogue word as text on q[0], q[1] (empty where `words` has none)."""
+    def make(words: _Words) -> dict[bool, list[str]]:
+        return {}
+    texts = _by_words(_WORD_TEXTS, words, make)
+    if keep_identity not in texts:
+        found = [""] * _ORDER[qubits]
+        for e in (range(len(words)) if isinstance(words, tuple) else words):
+            found[e] = _gates_text(words[e], keep_identity)
+        texts[keep_identity] = found
+    return texts[keep_identity]
+
+
+def _word_names(words: _Words, qubits: int) -> list[str]:
+    """Each element's ``"element": [gate names]`` entry of the JSON ``"words"``."""
+    def make(words: _Words) -> list[str]:
+        found = [""] * _ORDER[qubits]
+        for e in (range(len(words)) if isinstance(words, tuple) else words):
+            found[e] = f'"{e}": {json.dumps([gate.name for gate in words[e]])}'
+        return found
+    return _by_words(_WORD_NAMES, words, make)
+
+
+def _word_codes(words: tuple[tuple[Gate, ...], ...], qubits: int) -> npt.NDArray[np.int64]:
+    """Each element's catalogue codes as bits of one integer (bit c for code c)."""
+    def make(words: tuple[tuple[Gate, ...], ...]) -> npt.NDArray[np.int64]:
+        return np.array([sum(1 << (gate.code or 0) for gate in set(word)) for word in words],
+                        dtype=np.int64)
+    return _by_words(_WORD_CODES, words, make)
+
+
+def _element_list(sequence: Sequence) -> str:
+    """The sequence's elements as the JSON and the program header write them."""
+    elements = sequence._array().tolist()
+    # A drawn or read sequence's elements are the group's; one made by hand may be any int.
+    return ", ".join(map(_NUMBERS.__getitem__ if sequence._drawn.words else str, elements))
+
+
+class _Blocks:
+    """The text of every Clifford block of one group, basis and keep_identity, placed on
+    one register's physical qubits.
+
+    A drawn sequence's blocks are looked up by element in texts made once per group,
+    basis and keep_identity and placed once per register; the interleaved slot and a
+    recovery not known by element are made per sequence. A block is one or more
+    complete lines; an empty block is dropped from the program, barrier and all.
     """
 
-    def __init__(self, qubits, keep_identity, basis=None, group=None):
-        self.keep_identity = keep_identity
-        self.by_tuple, self.native_tuples, self.kept = {}, set(), []
+    def __init__(self, qubits: int, keep_identity: bool, basis: Any = None, group: Any = None,
+                 labels: tuple[int, ...] | None = None) -> None:
+        self.qubits, self.keep_identity, self.labels = qubits, keep_identity, labels
         self.compiled = None
+        self.by_gates: dict[int, tuple[tuple[Gate, ...], str]] = {}  # id -> (gates, text)
         if basis is not None:
             self.compiled = compiled(group, _basis_spec(basis, qubits))
-            self.by_element = _native_texts(self.compiled, keep_identity, group)
+            self.native = _placed_all(_native_texts(self.compiled, keep_identity, group), labels)
             self.element_of_word = _element_of_word(group)
             self.definition = self.compiled.gates[0].definition
 
-    def of_sequence(self, sequence):
-        """The sequence's non-empty blocks in time order, the recovery last."""
-        cliffords = sequence.cliffords
-        for key, gates in dict(zip(map(id, cliffords), cliffords)).items():
-            if key not in self.by_tuple:
-                native = bool(gates) and gates[0].code is None
-                # With a basis only a gate given natively is played as it is.
-                self.by_tuple[key] = (_gates_text(gates, self.keep_identity)
-                                      if native or self.compiled is None else None)
-                self.kept.append(gates)  # so that its id stays its own
-                if native:
-                    self.native_tuples.add(key)
-        if self.compiled is None:
-            blocks = list(map(self.by_tuple.__getitem__, map(id, cliffords)))
-            blocks.append(_gates_text(sequence.recovery, self.keep_identity))
-            return list(filter(None, blocks))
-        blocks = list(map(self.by_element.__getitem__, sequence.elements))
-        if self.native_tuples:  # a gate given natively stays itself in its slot
-            for position, gates in enumerate(cliffords):
-                if id(gates) in self.native_tuples:
-                    blocks[position] = self.by_tuple[id(gates)]
-        recovery = self.element_of_word.get(tuple(gate.code for gate in sequence.recovery))
-        if recovery is None:
+    def _of_gates(self, gates: tuple[Gate, ...]) -> str:
+        found = self.by_gates.get(id(gates))
+        if found is None or found[0] is not gates:
+            found = self.by_gates[id(gates)] = (
+                gates, _place(_gates_text(gates, self.keep_identity), self.labels))
+        return found[1]
+
+    def _element(self, gates: tuple[Gate, ...], sequence: Sequence) -> int:
+        """The element a recovery's gates are the word of."""
+        element = self.element_of_word.get(tuple(-1 if gate.code is None else gate.code
+                                                 for gate in gates))
+        if element is None:
             raise ValueError(f"the recovery of sequence (length {sequence.length}, sample"
                              f" {sequence.sample}) is no element's word of this group")
-        blocks.append(self.by_element[recovery])
+        return element
+
+    def of_sequence(self, sequence: Sequence) -> list[str]:
+        """The sequence's non-empty blocks in time order, the recovery last."""
+        drawn, i = sequence._drawn, sequence._index
+        elements = sequence._array().tolist()
+        if not drawn.words:  # made from gates, not drawn: block by block
+            blocks = [self._of_gates(gates) if self.compiled is None or gates[:1]
+                      and gates[0].code is None else self.native[e]
+                      for e, gates in zip(elements, sequence.cliffords)]
+        else:
+            texts = self.native if self.compiled is not None else _placed_all(
+                _word_texts(drawn.words, self.qubits, self.keep_identity), self.labels)
+            blocks = list(map(texts.__getitem__, elements))
+            if drawn.slot is not None:
+                # With a basis only a gate given natively is played as it is.
+                slot = (self._of_gates(drawn.slot) if self.compiled is None
+                        or drawn.slot[0].code is None else self.native[elements[1]])
+                blocks[1::2] = [slot] * (len(blocks) // 2)
+        recovery = drawn.recoveries[i]
+        if self.compiled is None:
+            blocks.append(self._of_gates(recovery))
+        elif drawn.recovery_elements is not None:
+            blocks.append(self.native[int(drawn.recovery_elements[i])])
+        else:
+            blocks.append(self.native[self._element(recovery, sequence)])
         return list(filter(None, blocks))
 
-    def definitions(self, gates):
+    def definitions(self, gates: Iterable[Gate]) -> list[str]:
         """The gate definitions a program of these blocks and of `gates` (its native
         interleaved gates) needs, in order."""
         found = [self.definition] if self.compiled is not None else []
         return [d for d in dict.fromkeys(found + [gate.definition for gate in gates]) if d]
 
 
-def _native_texts(compilation, keep_identity, group):
+def _native_texts(compilation: Any, keep_identity: bool, group: Any) -> list[str]:
     """Every element's native circuit as text, made once per compilation."""
     texts = _NATIVE_TEXT.setdefault(compilation, {})
     if keep_identity not in texts:
@@ -229,35 +328,24 @@ def _native_texts(compilation, keep_identity, group):
     return texts[keep_identity]
 
 
-class _Placed(dict):
-    """Blocks moved onto a site's physical qubits, each moved once."""
-
-    def __init__(self, register):
-        super().__init__()
-        self.register = register
-
-    def __missing__(self, text):
-        placed = self[text] = self.register.place(text)
-        return placed
-
-
 _HEAD = 'OPENQASM 3.0;\ninclude "stdgates.inc";\n'
 
 
-def _sequence_program(sequence, blocks, register, definitions, barriers=True):
+def _sequence_program(sequence: Sequence, blocks: _Blocks, register: _Register,
+                      definitions: list[str], barriers: bool = True) -> str:
     lines = "".join(f"{d}\n" for d in definitions)
     head = (f"{_HEAD}// RB sequence: length {sequence.length}, sample {sequence.sample},"
-            f" elements {list(sequence.elements)}\n{lines}{register.declare}")
+            f" elements [{_element_list(sequence)}]\n{lines}{register.declare}")
     body = (register.barrier if barriers else "").join(blocks.of_sequence(sequence))
-    return head + register.place(body + register.measure)
+    return head + body + register.measure
 
 
-def _simultaneous_program(simultaneous, round_index, index, site_blocks, definitions,
-                          barriers=True):
+def _simultaneous_program(simultaneous: SimultaneousExperiment, round_index: int, index: int,
+                          site_blocks: list[_Blocks], definitions: list[str],
+                          barriers: bool = True) -> str:
     length, sample = divmod(index, simultaneous.samples)
-    per_site = [list(map(placed.__getitem__,
-                         blocks.of_sequence(site.experiments[round_index].sequences[index])))
-                for site, (blocks, placed) in zip(simultaneous.sites, site_blocks)]
+    per_site = [blocks.of_sequence(site.experiments[round_index].sequences[index])
+                for site, blocks in zip(simultaneous.sites, site_blocks)]
     # Right-aligned: a site with fewer blocks starts later, so that every site's
     # recovery ends at the common measurement.
     layers = ["".join(layer) for layer in itertools.zip_longest(
@@ -302,18 +390,16 @@ def _program_list(experiment, basis, physical, width, keep_identity, group, barr
         if physical is not None or width is not None:
             raise ValueError("a simultaneous experiment places its sites itself: no physical="
                              " or width=")
-        shared, site_blocks = {}, []  # the sites of one group share their blocks
+        site_blocks = []
         for site in experiment.sites:
             first = site.experiments[0]
             own = group if group is not None and group.digest == first.table else None
             found = None if basis is None else _group_for(first.table, first.qubits, own)
-            if (first.table, first.qubits) not in shared:
-                shared[first.table, first.qubits] = _Blocks(first.qubits, keep_identity, basis,
-                                                            found)
-            site_blocks.append((shared[first.table, first.qubits], _Placed(
-                _Register(first.qubits, site.physical, experiment.width))))
+            register = _Register(first.qubits, site.physical, experiment.width)
+            site_blocks.append(_Blocks(first.qubits, keep_identity, basis, found,
+                                       register.labels))
         gates = [g for site in experiment.sites for e in site.experiments for g in e.interleaved]
-        definitions = list(dict.fromkeys(d for blocks in shared.values()
+        definitions = list(dict.fromkeys(d for blocks in site_blocks
                                          for d in blocks.definitions(gates)))
         count = len(experiment.lengths) * experiment.samples
         return [(program_name(round_, experiment.lengths[i // experiment.samples],
@@ -324,8 +410,8 @@ def _program_list(experiment, basis, physical, width, keep_identity, group, barr
                 for r, round_ in enumerate(experiment.rounds) for i in range(count)]
     first = experiments[0]
     found = None if basis is None else _group_for(first.table, first.qubits, group)
-    blocks = _Blocks(first.qubits, keep_identity, basis, found)
     register = _Register(first.qubits, physical, width)
+    blocks = _Blocks(first.qubits, keep_identity, basis, found, register.labels)
     listed = []
     for e in experiments:
         definitions = blocks.definitions(e.interleaved)
@@ -441,11 +527,12 @@ def to_qasm3(sequence, keep_identity=False, barriers=True, *, basis=None, physic
         if program is not None:
             raise ValueError("program= names a program of an experiment, not of a sequence")
         found = None if basis is None else _group_for(None, sequence.qubits, group)
-        blocks = _Blocks(sequence.qubits, keep_identity, basis, found)
+        register = _Register(sequence.qubits, physical, width)
+        blocks = _Blocks(sequence.qubits, keep_identity, basis, found, register.labels)
         gates = {id(g): g for gates in sequence.cliffords if gates and gates[0].code is None
                  for g in gates}
-        return _sequence_program(sequence, blocks, _Register(sequence.qubits, physical, width),
-                                 blocks.definitions(gates.values()), barriers)
+        return _sequence_program(sequence, blocks, register, blocks.definitions(gates.values()),
+                                 barriers)
     listed = _program_list(sequence, basis, physical, width, keep_identity, group, barriers)
     for name, _, _, _, make in listed:
         if name == program or f"{name}.qasm" == program:
@@ -457,47 +544,80 @@ def to_qasm3(sequence, keep_identity=False, barriers=True, *, basis=None, physic
 # --- JSON ---------------------------------------------------------------------------------
 
 
-def _matrix_record(matrix):
+def _matrix_record(matrix: Any) -> list[list[list[float]]]:
     return [[[float(z.real), float(z.imag)] for z in row] for row in np.asarray(matrix)]
 
 
-def _experiment_record(experiment, prefix=None, names=None):
-    """`experiment` as JSON values; its sequences' programs are named after `prefix`
-    (the round of a simultaneous experiment) or the experiment's name. `names` keeps
-    each word's gate names by the identity of its tuple, for the records of one document."""
-    names = {} if names is None else names
+class _Raw:
+    """JSON text spliced into a document where json.dumps writes a marker string: the
+    large lists are written by joining texts made once per element, not value by value."""
+
+    MARK = "\0raw\0"
+
+    def __init__(self) -> None:
+        self.pieces: list[str] = []
+
+    def __call__(self, text: str) -> str:
+        self.pieces.append(text)
+        return f"{self.MARK}{len(self.pieces) - 1}"
+
+    def dumps(self, document: Any) -> str:
+        parts = json.dumps(document).split(json.dumps(self.MARK)[:-1])
+        out = [parts[0]]
+        for part in parts[1:]:
+            number, rest = part.split('"', 1)
+            out += [self.pieces[int(number)], rest]
+        return "".join(out)
+
+
+def _experiment_record(experiment: Experiment, prefix: str | None, raw: _Raw) -> dict[str, Any]:
+    """`experiment` as JSON values, its words and sequences as `raw` text; its sequences'
+    programs are named after `prefix` (the round of a simultaneous experiment) or the
+    experiment's name."""
     step = 2 if experiment.interleaved_element is not None else 1
-    words = {}
-    for s in experiment.sequences:
-        words.update(zip(s.elements[::step], s.cliffords[::step]))
-    for word in words.values():
-        if id(word) not in names:
-            names[id(word)] = ([gate.name for gate in word], word)
-    played = list(itertools.chain(*words.values(), experiment.interleaved,
-                                  *(s.recovery for s in experiment.sequences)))
+    sequences = experiment.sequences
+    stores = {id(s._drawn): s._drawn for s in sequences}
+    drawn = next(iter(stores.values()))
+    recoveries = {id(s.recovery): s.recovery for s in sequences}
+    if len(stores) == 1 and isinstance(drawn.words, tuple) and drawn.words:
+        # Drawn from a group: its words are catalogue gates, found by code in bulk.
+        random = np.unique(np.concatenate([s._array()[::step] for s in sequences]))
+        entries = list(map(_word_names(drawn.words, experiment.qubits).__getitem__,
+                           random.tolist()))
+        codes = np.bitwise_or.reduce(_word_codes(drawn.words, experiment.qubits)[random])
+        played = [gate for gate in catalogue(experiment.qubits) if codes >> gate.code & 1]
+    else:  # read back or made by hand: their own gates
+        found: dict[int, tuple[Gate, ...]] = {}
+        for s in sequences:
+            found.update(zip(s.elements[::step], s.cliffords[::step]))
+        words = dict(sorted(found.items()))
+        entries = [f'"{e}": {json.dumps([gate.name for gate in word])}'
+                   for e, word in words.items()]
+        played = list(itertools.chain(*{id(w): w for w in words.values()}.values()))
+    played += itertools.chain(experiment.interleaved, *recoveries.values())
     used = {gate.name: gate for gate in dict(zip(map(id, played), played)).values()}
-    sequences = []
-    for s in experiment.sequences:
-        sequences.append({"program": program_name(prefix or experiment.name, s.length, s.sample),
-                          "length": s.length, "sample": s.sample, "elements": list(s.elements),
-                          "recovery": [gate.name for gate in s.recovery]})
-    interleaved = None
+    names = {key: json.dumps([gate.name for gate in gates]) for key, gates in recoveries.items()}
+    name = json.dumps(prefix or experiment.name)[1:-1]
+    rows = [f'{{"program": "{name}/m{s.length:04d}_s{s.sample:03d}", "length": {s.length},'
+            f' "sample": {s.sample}, "elements": [{_element_list(s)}], "recovery":'
+            f' {names[id(s.recovery)]}}}' for s in sequences]
+    interleaved: dict[str, Any] | None = None
     if experiment.interleaved_element is not None:
         interleaved = {"element": experiment.interleaved_element,
                        "gates": [gate.name for gate in experiment.interleaved]}
-    gates = {}
-    for name, gate in sorted(used.items()):
-        gates[name] = {"qasm": gate.qasm}
+    gates: dict[str, dict[str, Any]] = {}
+    for gate_name, gate in sorted(used.items()):
+        gates[gate_name] = {"qasm": gate.qasm}
         if gate.definition:
-            gates[name]["definition"] = gate.definition
+            gates[gate_name]["definition"] = gate.definition
         if gate.code is None:
-            gates[name]["matrix"] = _matrix_record(gate.matrix)
+            gates[gate_name]["matrix"] = _matrix_record(gate.matrix)
     return {"experiment": experiment.name, "qubits": experiment.qubits,
             "lengths": list(experiment.lengths), "samples": experiment.samples,
             "seed": experiment.seed, "spawn_key": list(experiment.spawn_key),
             "nested": experiment.nested, "table": experiment.table, "interleaved": interleaved,
-            "words": {str(e): names[id(word)][0] for e, word in sorted(words.items())},
-            "gates": gates, "sequences": sequences}
+            "words": raw("{" + ", ".join(entries) + "}"), "gates": gates,
+            "sequences": raw("[" + ", ".join(rows) + "]")}
 
 
 def _basis_record(basis):
@@ -511,8 +631,9 @@ def _basis_record(basis):
 
 
 def _document(experiment, listed, basis, physical, width, keep_identity, layout):
+    """The JSON text of the document."""
     kind, experiments = _kind(experiment)
-    names = {}
+    raw = _Raw()
     document = {"format": FORMAT, "version": VERSION, "kind": kind,
                 "basis": _basis_record(basis), "keep_identity": keep_identity,
                 "layout": layout}
@@ -523,19 +644,19 @@ def _document(experiment, listed, basis, physical, width, keep_identity, layout)
             "seed": s.seed, "spawn_key": list(s.spawn_key), "nested": s.nested,
             "width": s.width,
             "sites": [{"physical": list(site.physical),
-                       "experiments": [_experiment_record(e, round_, names) for e, round_ in
+                       "experiments": [_experiment_record(e, round_, raw) for e, round_ in
                                        zip(site.experiments, s.rounds)]}
                       for site in s.sites]})
     else:
         register = None if physical is None else _labels(physical, experiments[0].qubits, width)
         document.update({"physical": None if register is None else list(register[0]),
                          "width": None if register is None else register[1],
-                         "experiments": [_experiment_record(e, None, names) for e in experiments]})
+                         "experiments": [_experiment_record(e, None, raw) for e in experiments]})
     document["programs"] = [
         {"program": name, "round": round_, "length": length, "sample": sample,
          **({"qasm": make()} if layout == "single" else {})}
         for name, round_, length, sample, make in listed]
-    return document
+    return raw.dumps(document)
 
 
 def to_json(experiment, keep_identity=False, *, basis=None, physical=None, width=None,
@@ -566,8 +687,7 @@ def to_json(experiment, keep_identity=False, *, basis=None, physical=None, width
     'standard/m0002_s000'
     """
     listed = _program_list(experiment, basis, physical, width, keep_identity, group)
-    return json.dumps(_document(experiment, listed, basis, physical, width, keep_identity,
-                                _layout(layout)))
+    return _document(experiment, listed, basis, physical, width, keep_identity, _layout(layout))
 
 
 # --- Files ------------------------------------------------------------------------------
@@ -667,7 +787,7 @@ def write_experiment(experiment, folder, *, basis=None, physical=None, width=Non
                 if progress:
                     progress(done, len(listed))
         document = _document(experiment, listed, basis, physical, width, keep_identity, layout)
-        _write_file(new / DOCUMENT, json.dumps(document).encode())
+        _write_file(new / DOCUMENT, document.encode())
         if progress and layout == "single":
             progress(len(listed), len(listed))
         old.mkdir()
@@ -692,22 +812,6 @@ def write_experiment(experiment, folder, *, basis=None, physical=None, width=Non
         if not keep:
             shutil.rmtree(staging, ignore_errors=True)
     return folder / DOCUMENT
-
-
-def _existing(folder, names):
-    """The entries of an experiment with programs under `names` that `folder` holds."""
-    folder = pathlib.Path(folder)
-    return [folder / entry for entry in [DOCUMENT, *names] if os.path.lexists(folder / entry)]
-
-
-def _write_experiments(experiments, folder, keep_identity=False, replace=False,
-                       progress_for=lambda experiment: None):
-    """Writes one experiment or an interleaved pair as `write_experiment` does; returns
-    the JSON file once per experiment."""
-    experiment = experiments[0] if len(experiments) == 1 else tuple(experiments)
-    path = write_experiment(experiment, folder, keep_identity=keep_identity, replace=replace,
-                            progress=progress_for(experiments[0]))
-    return [path] * len(experiments)
 
 
 # --- Reading back -----------------------------------------------------------------------
@@ -803,7 +907,7 @@ def _read_experiment_record(record, where):
     if len(records) != len(lengths) * samples:
         raise _Damaged(f"{where} has {len(records)} sequences, not {len(lengths)} lengths"
                        f" × {samples} samples")
-    sequences = []
+    parts, recoveries = [], []
     for i, s in enumerate(records):
         here = f"{where}['sequences'][{i}]"
         length, sample = _get(s, "length", int, here), _get(s, "sample", int, here)
@@ -814,15 +918,17 @@ def _read_experiment_record(record, where):
                                                               for e in elements[1::2]):
             raise _Damaged(f"{here}['elements'] are not {length} elements"
                            f"{' each followed by the interleaved one' if step == 2 else ''}")
-        try:
-            cliffords = [words[e] for e in elements[::step]]
-        except KeyError as missing:
-            raise _Damaged(f"{where}['words'] lacks element {missing}") from None
-        if step == 2:
-            cliffords = [c for clifford in cliffords for c in (clifford, interleaved)]
-        recovery = tuple(catalogue_gates.get(n) or gate(n, here)
-                         for n in _get(s, "recovery", list, here))
-        sequences.append(Sequence(length, sample, elements, tuple(cliffords), recovery, qubits))
+        missing = next((e for e in elements[::step] if e not in words), None)
+        if missing is not None:
+            raise _Damaged(f"{where}['words'] lacks element {missing}")
+        parts.append(elements)
+        recoveries.append(tuple(catalogue_gates.get(n) or gate(n, here)
+                                for n in _get(s, "recovery", list, here)))
+    sizes = [len(p) for p in parts]
+    stored = _Drawn(np.array(list(itertools.chain.from_iterable(parts)), dtype=np.int16),
+                    [0, *itertools.accumulate(sizes)], words,
+                    interleaved if step == 2 else None, recoveries)
+    sequences = stored.sequences(lengths, samples, qubits)
     return Experiment(name, qubits, lengths, samples, seed, nested, table, tuple(sequences),
                       interleaved, element, spawn_key)
 

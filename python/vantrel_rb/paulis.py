@@ -12,28 +12,31 @@ table.
 """
 
 import weakref
+from typing import Any
 
 import numpy as np
+import numpy.typing as npt
 
 _I2, _X2, _Z2 = np.eye(2), np.array([[0, 1], [1, 0]]), np.diag([1, -1])
 _TABLES: "weakref.WeakKeyDictionary[object, Actions]" = weakref.WeakKeyDictionary()
 
 
-def _paulis(qubits):
+def _paulis(qubits: int) -> npt.NDArray[np.complex128]:
     """The Hermitian Paulis of `qubits` qubits, index bit j (from the top) an X on qubit
     j and bit qubits + j a Z on qubit j; qubit 0 is the first Kronecker factor."""
     result = []
     for v in range(4**qubits):
-        matrix = np.eye(1)
+        matrix: npt.NDArray[np.complex128] = np.eye(1, dtype=complex)
         for j in range(qubits):
             x, z = v >> (2 * qubits - 1 - j) & 1, v >> (qubits - 1 - j) & 1
             factor = (_X2 if x else _I2) @ (_Z2 if z else _I2)
-            matrix = np.kron(matrix, factor * (1j if x and z else 1))  # iXZ = Y
+            matrix = np.kron(matrix, factor * (1j if x and z else 1)).astype(complex)  # iXZ = Y
         result.append(matrix)
     return np.array(result)
 
 
-def _actions(unitaries, paulis):
+def _actions(unitaries: npt.NDArray[np.complex128],
+             paulis: npt.NDArray[np.complex128]) -> npt.NDArray[np.int32]:
     """Per unitary and signed Pauli code, the signed code of its image U P U†."""
     d = paulis.shape[-1]
     images = unitaries[:, None] @ paulis[None] @ unitaries.conj().transpose(0, 2, 1)[:, None]
@@ -63,7 +66,7 @@ class Actions:
         Each element's inverse.
     """
 
-    def __init__(self, group):
+    def __init__(self, group: Any) -> None:
         paulis = _paulis(group.qubits)
         n = group.qubits
         self.width = 2 * len(paulis)  # signed codes per element
@@ -84,43 +87,57 @@ class Actions:
         # Each word's gate codes after a leading column, padded with code 0 (the idle).
         self._gate_code = np.array([[len(word), *word, *[0] * (longest - len(word))]
                                     for word in group.words])
+        self._then: dict[int, npt.NDArray[np.int32]] = {}
 
-    def _key(self, images):
-        shifts = self.bits * np.arange(images.shape[-1])
-        return (images.astype(np.int64) << shifts).sum(axis=-1)
+    def _key(self, images: npt.NDArray[np.integer[Any]]) -> npt.NDArray[np.int64]:
+        shifts = self.bits * np.arange(images.shape[-1], dtype=np.int64)
+        keys: npt.NDArray[np.int64] = (images.astype(np.int64) << shifts).sum(axis=-1)
+        return keys
 
-    def products(self, elements, sizes):
+    def products(self, elements: npt.ArrayLike, sizes: npt.ArrayLike) -> npt.NDArray[np.int32]:
         """The element each sequence performs: `elements` holds the sequences end to end
         in time order, `sizes` their lengths. Pairs of neighbours merge level by level
         (the earlier element's generator images mapped by the later element), an odd
         sequence first padded with the identity, so the work is twice the elements."""
-        elements, sizes = np.asarray(elements), np.asarray(sizes)
-        while sizes.max() > 1:
-            odd = sizes % 2 == 1
+        merged: npt.NDArray[np.int32] = np.asarray(elements, dtype=np.int32)
+        counts: npt.NDArray[np.intp] = np.asarray(sizes, dtype=np.intp)
+        while counts.max() > 1:
+            odd = counts % 2 == 1
             if odd.any():
-                elements = np.insert(elements, np.cumsum(sizes)[odd], self.identity)
-                sizes = sizes + odd
-            first, then = elements[0::2], elements[1::2]
+                merged = np.insert(merged, np.cumsum(counts)[odd], self.identity)
+                counts = counts + odd
+            first, then = merged[0::2], merged[1::2]
             images = self.elements[then[:, None], self.elements[first[:, None], self.generators]]
-            elements, sizes = self._by_key[self._key(images)], sizes // 2
-        return elements
+            merged, counts = self._by_key[self._key(images)], counts // 2
+        return merged
 
-    def returns(self, elements, sizes, recoveries):
+    def returns(self, elements: npt.ArrayLike, sizes: npt.ArrayLike, recoveries: npt.ArrayLike,
+                then: int | None = None) -> npt.NDArray[np.bool_]:
         """Whether each sequence plays the identity: its `sizes[r]` elements (stored as
-        `products` takes them) in time order, then the catalogue gates of element
-        `recoveries[r]`'s word one by one.
+        `products` takes them) in time order, each followed by element `then` when one
+        is given, then the catalogue gates of element `recoveries[r]`'s word one by one.
 
         Each generator is carried through the sequence position by position, a path
-        that shares nothing with `products`: a wrong recovery cannot pass."""
-        sizes = np.asarray(sizes)
-        order = np.argsort(-sizes, kind="stable")  # the sequences still playing lead
-        starts, lengths = (np.cumsum(sizes) - sizes)[order], sizes[order]
+        that shares nothing with `products` nor with the module's multiplication table:
+        a wrong recovery cannot pass. The sequences are laid out position by position,
+        longest first, so that each step is one look-up for every sequence still playing."""
+        table = self.elements if then is None else self._followed_by(then)
+        flat = table.ravel()
+        sizes = np.asarray(sizes, dtype=np.intp)
+        order = np.argsort(-sizes, kind="stable")
+        lengths = sizes[order]
+        starts = (np.cumsum(sizes) - sizes)[order]
+        # rows[k, i]: where the k-th element of the i-th longest sequence's row starts in
+        # `flat` (past its end, the sequence's last element again: never read).
+        steps = np.arange(int(lengths[0]), dtype=np.intp)[:, None]
+        at = starts + np.minimum(steps, lengths - 1)
+        rows = np.asarray(elements, dtype=np.intp)[at] * self.width
         state = np.tile(self.generators, (len(order), 1))
         active = len(order)
-        for k in range(int(lengths[0])):
+        for k in range(len(rows)):
             while lengths[active - 1] <= k:
                 active -= 1
-            state[:active] = self.elements[elements[starts[:active] + k, None], state[:active]]
+            state[:active] = flat[rows[k, :active, None] + state[:active]]
         codes = self._gate_code[np.asarray(recoveries)[order]]
         for k in range(1, codes.shape[1]):
             state = self.gates[codes[:, k, None], state]  # padding is code 0, the idle
@@ -128,8 +145,14 @@ class Actions:
         ok[order] = (state == self.generators).all(axis=1)
         return ok
 
+    def _followed_by(self, then: int) -> npt.NDArray[np.int32]:
+        """The action of each element followed by element `then`, by element."""
+        if then not in self._then:
+            self._then[then] = self.elements[then][self.elements]
+        return self._then[then]
 
-def actions(group):
+
+def actions(group: Any) -> Actions:
     """The group's action tables, built on first use (about 0.2 s on two qubits)."""
     tables = _TABLES.get(group)
     if tables is None:

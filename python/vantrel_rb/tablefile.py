@@ -122,3 +122,12 @@ def read_small_blocks(path: str | bytes | os.PathLike[str] | os.PathLike[bytes],
     inverse = np.frombuffer(tail, "<i4", n)
     records = np.frombuffer(tail, record_dtype(qubits), n, offset=4 * n)
     return SmallBlocks(np.frombuffer(specials, "<i4"), inverse, records, digest)
+
+
+def multiplication_table(path: str | os.PathLike[str], qubits: int) -> npt.NDArray[np.int32]:
+    """The N·N multiplication table of a loaded table file, mapped read-only: entry
+    (i, j) is the index of M_i·M_j, the words multiplied left to right. The pages are
+    read as they are touched (the two-qubit table is some 510 MiB)."""
+    n = ORDER[qubits]
+    table: npt.NDArray[np.int32] = np.memmap(path, "<i4", "r", 4 * SPECIALS[qubits], (n, n))
+    return table
