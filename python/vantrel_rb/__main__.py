@@ -218,6 +218,7 @@ def draw(argv: Sequence[str]) -> None:
     draw = dict(lengths=args.lengths, samples=args.samples, seed=args.seed, nested=args.nested,
                 progress=ProgressBar("drawing and checking"))
     physical = None
+    drawn: Experiment | tuple[Experiment, Experiment] | SimultaneousExperiment
     try:
         if len(sites) > 1:
             drawn = simultaneous_rb([(groups[len(site)], site, *([gates[len(site)]]
@@ -309,18 +310,19 @@ def analyze_command(argv: Sequence[str]) -> None:
             fits = analyze(experiment, counts, fix_b=args.fix_b)
         except (TypeError, ValueError) as error:
             _refuse(f"{args.counts}: {error}")
-    if isinstance(fits, list):
+    if isinstance(experiment, SimultaneousExperiment):
         labels = [",".join(map(str, site.physical)) for site in experiment.sites]
     else:
         qubits = (experiment[0] if isinstance(experiment, tuple) else experiment).qubits
-        labels, fits = [",".join(map(str, range(qubits)))], [fits]
+        labels = [",".join(map(str, range(qubits)))]
+    fitted = fits if isinstance(fits, list) else [fits]  # a list for a simultaneous experiment
     for warning in caught:
         print(f"warning: {warning.message}", file=sys.stderr)
-    for label, fit in zip(labels, fits):
+    for label, fit in zip(labels, fitted):
         print(_row(label, fit))
     plot = args.plot or args.folder / "analysis.png"
     try:
-        _plot(list(zip(labels, fits)), plot)
+        _plot(list(zip(labels, fitted)), plot)
     except OSError as error:
         _refuse(f"cannot save the plot {plot}: {error.strerror or error}", 1)
     print(f"plot: {plot}")

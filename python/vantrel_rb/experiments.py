@@ -11,12 +11,13 @@ import dataclasses
 import operator
 import weakref
 from collections.abc import Callable, Iterable, Mapping
-from typing import Any
+from typing import Any, SupportsIndex, TypeAlias
 
 import numpy as np
 import numpy.typing as npt
 
 from .gates import Gate, native_gate
+from .group import CliffordGroup
 from .paulis import actions
 from .tablefile import multiplication_table
 
@@ -32,6 +33,17 @@ MAX_ELEMENTS = 10_000_000
 Progress = Callable[[int, int], object]
 #: The gates of each element: a group's tuple of words, or a mapping of the elements used.
 _Words = tuple[tuple[Gate, ...], ...] | Mapping[int, tuple[Gate, ...]]
+#: What a seed may be: an int, a SeedSequence, a Generator, or None for fresh entropy.
+SeedLike: TypeAlias = SupportsIndex | np.random.SeedSequence | np.random.Generator | None
+#: A gate to interleave: a catalogue name or a matrix, or (name, matrix) of a native gate.
+GateLike: TypeAlias = str | npt.ArrayLike | tuple[str, npt.ArrayLike]
+#: One qubit label, or a site's labels.
+_Physical: TypeAlias = SupportsIndex | Iterable[SupportsIndex]
+#: A site of a simultaneous experiment: (group, physical qubits[, gate to interleave]).
+SiteLike: TypeAlias = (tuple[CliffordGroup, _Physical]
+                       | tuple[CliffordGroup, _Physical, GateLike])
+#: (element, gates played in each slot) of an interleaved gate.
+_Slot: TypeAlias = tuple[int, tuple[Gate, ...]]
 
 
 class _Drawn:
@@ -251,7 +263,7 @@ class Experiment:
     interleaved_element: int | None = None
     spawn_key: tuple[int, ...] = ()
 
-    def programs(self):
+    def programs(self) -> list[str]:
         """The program name of each sequence, in sequence order (see `program_name`)."""
         return [program_name(self.name, s.length, s.sample) for s in self.sequences]
 
@@ -307,7 +319,7 @@ class SimultaneousExperiment:
     width: int
     spawn_key: tuple[int, ...] = ()
 
-    def programs(self):
+    def programs(self) -> list[tuple[str, str, int, int]]:
         """``(name, round, length, sample)`` of every program, round after round, then
         length after length, then sample after sample: program k of round r plays
         sequence k of every site's experiment r."""
@@ -315,7 +327,7 @@ class SimultaneousExperiment:
                 for m in self.lengths for s in range(self.samples)]
 
 
-def program_name(name, length, sample):
+def program_name(name: str, length: int, sample: int) -> str:
     """The name of the program of sequence (`length`, `sample`) of experiment or round
     `name`: the file written for it, without ``.qasm``, and the key of its counts.
 
@@ -325,7 +337,8 @@ def program_name(name, length, sample):
     return f"{name}/m{length:04d}_s{sample:03d}"
 
 
-def validated(lengths, samples, interleaved=False):
+def validated(lengths: Iterable[SupportsIndex], samples: SupportsIndex,
+              interleaved: bool = False) -> tuple[tuple[int, ...], int]:
     """The lengths and the sample count as ints, checked as the experiments check them.
 
     Raises
@@ -340,26 +353,26 @@ def validated(lengths, samples, interleaved=False):
     if isinstance(lengths, (str, bytes)):
         raise TypeError(f"lengths must be a sequence of integers, not {lengths!r}")
     try:
-        lengths, samples = tuple(operator.index(m) for m in lengths), operator.index(samples)
+        checked, count = tuple(operator.index(m) for m in lengths), operator.index(samples)
     except TypeError:
         raise TypeError(f"lengths and samples must be integers, got {lengths!r} and"
                         f" {samples!r}") from None
-    if not lengths or not 1 <= min(lengths) <= max(lengths) <= MAX_LENGTH:
-        raise ValueError(f"lengths must be 1 to {MAX_LENGTH}, got {list(lengths)}")
-    twice = [m for m, count in collections.Counter(lengths).items() if count > 1]
+    if not checked or not 1 <= min(checked) <= max(checked) <= MAX_LENGTH:
+        raise ValueError(f"lengths must be 1 to {MAX_LENGTH}, got {list(checked)}")
+    twice = [m for m, times in collections.Counter(checked).items() if times > 1]
     if twice:
         raise ValueError(f"length {twice[0]} is given more than once: its sequences would"
                          " share one name")
-    if samples < 1:
-        raise ValueError(f"samples must be positive, got {samples}")
-    total = sum(lengths) * samples * (2 if interleaved else 1)
+    if count < 1:
+        raise ValueError(f"samples must be positive, got {count}")
+    total = sum(checked) * count * (2 if interleaved else 1)
     if total > MAX_ELEMENTS:
         raise ValueError(f"the experiment would hold {total} elements, more than"
                          f" {MAX_ELEMENTS}")
-    return lengths, samples
+    return checked, count
 
 
-def _seed_sequence(seed):
+def _seed_sequence(seed: SeedLike) -> np.random.SeedSequence:
     """The SeedSequence to draw from, whose entropy and spawn key the experiment records.
 
     A Generator's state is not recorded; 128 bits drawn from it seed the experiment
@@ -383,11 +396,12 @@ def _seed_sequence(seed):
 def _recorded(seed: np.random.SeedSequence) -> tuple[int | tuple[int, ...], tuple[int, ...]]:
     """A SeedSequence as the experiment records it: (entropy, spawn key) of plain ints."""
     entropy = seed.entropy
-    entropy = int(entropy) if isinstance(entropy, (int, np.integer)) else tuple(map(int, entropy))
-    return entropy, tuple(int(x) for x in seed.spawn_key)
+    assert entropy is not None  # a SeedSequence made without entropy draws its own
+    recorded = int(entropy) if isinstance(entropy, (int, np.integer)) else tuple(map(int, entropy))
+    return recorded, tuple(int(x) for x in seed.spawn_key)
 
 
-def _slot(group, element):
+def _slot(group: CliffordGroup, element: int) -> tuple[Gate, ...]:
     """The interleaved slot's gates: the element's word, but a word that is an idle then
     one gate (the catalogue's CZ) plays the gate alone, so that the slot's error is the
     gate's own whether or not identities are kept."""
@@ -399,7 +413,7 @@ class _Products:
     """Products through the module's multiplication table of one group (mapped, not
     read): the route the recoveries take, apart from the Pauli actions that check them."""
 
-    def __init__(self, group: Any) -> None:
+    def __init__(self, group: CliffordGroup) -> None:
         table = multiplication_table(group.path, group.qubits)
         # A plain array over the mapped pages: a memmap's own indexing costs per call.
         self.table = np.array(table) if group.qubits == 1 else table.view(np.ndarray)
@@ -428,19 +442,19 @@ class _Products:
         return recovered
 
 
-_PRODUCTS: "weakref.WeakKeyDictionary[Any, _Products]" = weakref.WeakKeyDictionary()
+_PRODUCTS: weakref.WeakKeyDictionary[CliffordGroup, _Products] = weakref.WeakKeyDictionary()
 
 
-def _products(group: Any) -> _Products:
+def _products(group: CliffordGroup) -> _Products:
     found = _PRODUCTS.get(group)
     if found is None:
         found = _PRODUCTS[group] = _Products(group)
     return found
 
 
-def _experiment(name: str, group: Any, lengths: tuple[int, ...], samples: int,
+def _experiment(name: str, group: CliffordGroup, lengths: tuple[int, ...], samples: int,
                 rng: np.random.Generator, seed: np.random.SeedSequence, nested: bool,
-                slot: tuple[int, tuple[Gate, ...]] | None = None,
+                slot: _Slot | None = None,
                 progress: Progress | None = None) -> "Experiment":
     """Draws the sequences; `slot` is (element, gates) of the interleaved gate, `seed` the
     SeedSequence of `rng`.
@@ -485,7 +499,7 @@ def _experiment(name: str, group: Any, lengths: tuple[int, ...], samples: int,
                       element, spawn_key)
 
 
-def _interleaved_slot(group, gate):
+def _interleaved_slot(group: CliffordGroup, gate: GateLike) -> _Slot:
     """(element, gates played in each slot) of an interleaved gate, as `interleaved_rb`
     takes it."""
     if isinstance(gate, tuple) and len(gate) == 2 and isinstance(gate[0], str):
@@ -496,7 +510,9 @@ def _interleaved_slot(group, gate):
     return element, _slot(group, element)
 
 
-def standard_rb(group, lengths, samples, seed=None, nested=False, progress=None):
+def standard_rb(group: CliffordGroup, lengths: Iterable[SupportsIndex], samples: SupportsIndex,
+                seed: SeedLike = None, nested: bool = False,
+                progress: Progress | None = None) -> Experiment:
     """A standard RB experiment.
 
     Parameters
@@ -540,13 +556,15 @@ def standard_rb(group, lengths, samples, seed=None, nested=False, progress=None)
     >>> standard_rb(group, [1, 4], 2, seed=7) == experiment
     True
     """
-    lengths, samples = validated(lengths, samples)
-    seed = _seed_sequence(seed)
-    return _experiment("standard", group, lengths, samples, np.random.default_rng(seed), seed,
+    checked, count = validated(lengths, samples)
+    root = _seed_sequence(seed)
+    return _experiment("standard", group, checked, count, np.random.default_rng(root), root,
                        nested, None, progress)
 
 
-def interleaved_rb(group, gate, lengths, samples, seed=None, nested=False, progress=None):
+def interleaved_rb(group: CliffordGroup, gate: GateLike, lengths: Iterable[SupportsIndex],
+                   samples: SupportsIndex, seed: SeedLike = None, nested: bool = False,
+                   progress: Progress | None = None) -> tuple[Experiment, Experiment]:
     """An interleaved RB experiment and its reference, drawn with the same lengths and samples.
 
     Parameters
@@ -582,18 +600,19 @@ def interleaved_rb(group, gate, lengths, samples, seed=None, nested=False, progr
     >>> [gate.qasm for gate in interleaved.sequences[0].gates][-1]
     'h q[0];'
     """
-    lengths, samples = validated(lengths, samples, interleaved=True)
-    seed = _seed_sequence(seed)
+    checked, count = validated(lengths, samples, interleaved=True)
+    root = _seed_sequence(seed)
     slot = _interleaved_slot(group, gate)
-    rng = np.random.default_rng(seed)
-    reference = _experiment("reference", group, lengths, samples, rng, seed, nested, None,
+    rng = np.random.default_rng(root)
+    reference = _experiment("reference", group, checked, count, rng, root, nested, None,
                             progress)
-    interleaved = _experiment("interleaved", group, lengths, samples, rng, seed, nested, slot,
+    interleaved = _experiment("interleaved", group, checked, count, rng, root, nested, slot,
                               progress)
     return reference, interleaved
 
 
-def _site(site, taken):
+def _site(site: SiteLike, taken: set[int]
+          ) -> tuple[CliffordGroup, tuple[int, ...], _Slot | None]:
     """(group, physical qubits, slot or None) of one site, checked; `taken` collects the
     physical qubits of the sites before it."""
     if not isinstance(site, tuple) or len(site) not in (2, 3):
@@ -603,9 +622,9 @@ def _site(site, taken):
     qubits = getattr(group, "qubits", None)
     if qubits not in (1, 2) or not hasattr(group, "query"):
         raise TypeError(f"a site's group must be a CliffordGroup of 1 or 2 qubits, not {group!r}")
-    labels = (physical,) if hasattr(physical, "__index__") else physical
+    given = (physical,) if isinstance(physical, SupportsIndex) else physical
     try:
-        labels = tuple(operator.index(q) for q in labels)
+        labels = tuple(operator.index(q) for q in given)
     except TypeError:
         raise TypeError(f"physical qubits must be integers, not {physical!r}") from None
     if len(labels) != qubits or len(set(labels)) != qubits or min(labels) < 0:
@@ -618,7 +637,9 @@ def _site(site, taken):
     return group, labels, _interleaved_slot(group, site[2]) if len(site) == 3 else None
 
 
-def simultaneous_rb(sites, lengths, samples, seed=None, nested=False, progress=None):
+def simultaneous_rb(sites: Iterable[SiteLike], lengths: Iterable[SupportsIndex],
+                    samples: SupportsIndex, seed: SeedLike = None, nested: bool = False,
+                    progress: Progress | None = None) -> SimultaneousExperiment:
     """RB on many disjoint sites of a chip at once, each site with its own sequences.
 
     Parameters
@@ -665,32 +686,32 @@ def simultaneous_rb(sites, lengths, samples, seed=None, nested=False, progress=N
     if isinstance(sites, (str, bytes)) or not hasattr(sites, "__iter__"):
         raise TypeError(f"sites must be a sequence of (group, physical_qubits[, gate]), not"
                         f" {sites!r}")
-    taken = set()
+    taken: set[int] = set()
     checked = [_site(site, taken) for site in sites]
     if not checked:
         raise ValueError("a simultaneous experiment needs at least one site")
     interleaved = any(slot is not None for _, _, slot in checked)
-    lengths, samples = validated(lengths, samples, interleaved)
+    checked_lengths, count = validated(lengths, samples, interleaved)
     entropy, spawn_key = _recorded(_seed_sequence(seed))
     # Spawned from a fresh copy: a SeedSequence given may have spawned children already.
     children = np.random.SeedSequence(entropy, spawn_key=spawn_key).spawn(len(checked))
     rounds = ("reference", "interleaved") if interleaved else ("standard",)
-    total = len(checked) * len(rounds) * len(lengths) * samples
+    total = len(checked) * len(rounds) * len(checked_lengths) * count
     done = 0
 
-    def counted(finished, _):
+    def counted(finished: int, _: int) -> None:
         if progress:
             progress(done + finished, total)
 
-    built = []
+    built: list[Site] = []
     for (group, labels, slot), child in zip(checked, children):
         rng = np.random.default_rng(child)
-        experiments = []
+        experiments: list[Experiment] = []
         for k, name in enumerate(rounds):
             name, kind = ("standard", None) if slot is None else (name, slot if k else None)
-            experiments.append(_experiment(name, group, lengths, samples, rng, child, nested,
-                                           kind, counted))
-            done += len(lengths) * samples
+            experiments.append(_experiment(name, group, checked_lengths, count, rng, child,
+                                           nested, kind, counted))
+            done += len(checked_lengths) * count
         built.append(Site(labels, tuple(experiments)))
-    return SimultaneousExperiment(rounds, lengths, samples, entropy, nested, tuple(built),
+    return SimultaneousExperiment(rounds, checked_lengths, count, entropy, nested, tuple(built),
                                   max(max(site.physical) for site in built) + 1, spawn_key)

@@ -32,6 +32,7 @@ spawn key, nesting and width, and per site its ``"physical"`` qubits and
 
 import collections
 import errno
+import functools
 import itertools
 import json
 import operator
@@ -40,17 +41,17 @@ import pathlib
 import shutil
 import tempfile
 import weakref
-from collections.abc import Callable, Iterable
-from typing import Any, TypeVar
+from collections.abc import Callable, Iterable, Iterator
+from typing import Any, SupportsIndex, TypeAlias, TypeVar
 
 import numpy as np
 import numpy.typing as npt
 
-from .experiments import (Experiment, Sequence, SimultaneousExperiment, Site, _Drawn, _Words,
-                          program_name)
+from .experiments import (Experiment, Progress, Sequence, SimultaneousExperiment, Site, _Drawn,
+                          _Words, program_name)
 from .gates import Gate, catalogue
-from .group import loaded
-from .native import NativeBasis, compiled
+from .group import CliffordGroup, loaded
+from .native import BasisLike, NativeBasis, _Compiled, compiled
 
 __all__ = ["to_qasm3", "to_json", "write_experiment", "read_experiment", "programs"]
 
@@ -59,6 +60,15 @@ DOCUMENT = "experiment.json"
 LAYOUTS = ("files", "single")
 _ORDER = {1: 24, 2: 11520}
 _T = TypeVar("_T")
+_W = TypeVar("_W", bound=_Words)
+#: What is exported: one experiment, a (reference, interleaved) pair or a simultaneous one.
+_Exported: TypeAlias = Experiment | tuple[Experiment, Experiment] | SimultaneousExperiment
+#: A basis to compile to, or None for the catalogue words (a string, as BasisLike is).
+_Basis: TypeAlias = "BasisLike | None"
+#: Physical qubit labels, as the caller gives them.
+_Physical: TypeAlias = Iterable[SupportsIndex]
+#: (name, round, length, sample, make) of one program, `make()` giving its text.
+_Listed: TypeAlias = tuple[str, str, int, int, Callable[[], str]]
 
 
 # --- Where the qubits go --------------------------------------------------------------
@@ -72,7 +82,8 @@ class _Register:
     sequence qubit j and is measured into ``c[j]``.
     """
 
-    def __init__(self, qubits: int, physical: Any = None, width: Any = None) -> None:
+    def __init__(self, qubits: int, physical: _Physical | None = None,
+                 width: SupportsIndex | None = None) -> None:
         if physical is None and width is not None:  # the first qubits of a wider register
             physical = range(qubits)
         self.labels: tuple[int, ...] | None = None
@@ -121,7 +132,8 @@ def _placed_all(texts: list[str], labels: tuple[int, ...] | None) -> list[str]:
     return placed
 
 
-def _labels(physical: Any, qubits: int, width: Any = None) -> tuple[tuple[int, ...], int]:
+def _labels(physical: _Physical, qubits: int,
+            width: SupportsIndex | None = None) -> tuple[tuple[int, ...], int]:
     """Physical labels and register width, checked: (tuple of int, int)."""
     if isinstance(physical, (str, bytes)) or not hasattr(physical, "__iter__"):
         raise TypeError(f"physical must be a sequence of qubit labels, not {physical!r}")
@@ -146,13 +158,14 @@ def _labels(physical: Any, qubits: int, width: Any = None) -> tuple[tuple[int, .
 
 # --- Clifford blocks, each made once ----------------------------------------------------
 
-_GROUP_DATA: "weakref.WeakKeyDictionary[Any, dict[tuple[int, ...], int]]" = (
+_GROUP_DATA: weakref.WeakKeyDictionary[CliffordGroup, dict[tuple[int, ...], int]] = (
     weakref.WeakKeyDictionary())  # group -> its element of each word
-_NATIVE_TEXT: "weakref.WeakKeyDictionary[Any, dict[bool, list[str]]]" = (
+_NATIVE_TEXT: weakref.WeakKeyDictionary[_Compiled, dict[bool, list[str]]] = (
     weakref.WeakKeyDictionary())  # compilation -> {keep_identity: texts by element}
 
 
-def _group_for(table=None, qubits=None, group=None):
+def _group_for(table: str | None = None, qubits: int | None = None,
+               group: CliffordGroup | None = None) -> CliffordGroup:
     """The loaded group an experiment or sequence was drawn from."""
     if group is not None:
         if table is not None and group.digest != table:
@@ -169,14 +182,14 @@ def _group_for(table=None, qubits=None, group=None):
     return found[0]
 
 
-def _element_of_word(group: Any) -> dict[tuple[int, ...], int]:
+def _element_of_word(group: CliffordGroup) -> dict[tuple[int, ...], int]:
     """Each element by its word's codes (a recovery is the stored word of an element)."""
     if group not in _GROUP_DATA:
         _GROUP_DATA[group] = {word: i for i, word in enumerate(group.words)}
     return _GROUP_DATA[group]
 
 
-def _basis_spec(spec: Any, qubits: int) -> Any:
+def _basis_spec(spec: BasisLike, qubits: int) -> BasisLike:
     """The basis as one group of `qubits` takes it: on one qubit only rz and sx count, so
     that one basis serves the qubits and the pairs of a chip."""
     if qubits == 2 or isinstance(spec, NativeBasis):
@@ -194,12 +207,12 @@ def _gates_text(gates: Iterable[Gate], keep_identity: bool) -> str:
 _NUMBERS = [str(k) for k in range(max(_ORDER.values()))]
 # By the identity of a words container (kept alive here): each element's catalogue
 # text per keep_identity, and its gate names as JSON.
-_WORD_TEXTS: dict[int, tuple[Any, dict[bool, list[str]]]] = {}
-_WORD_NAMES: dict[int, tuple[Any, list[str]]] = {}
-_WORD_CODES: dict[int, tuple[Any, Any]] = {}
+_WORD_TEXTS: dict[int, tuple[object, dict[bool, list[str]]]] = {}
+_WORD_NAMES: dict[int, tuple[object, list[str]]] = {}
+_WORD_CODES: dict[int, tuple[object, npt.NDArray[np.int64]]] = {}
 
 
-def _by_words(cache: dict[int, tuple[Any, _T]], words: _Words, make: Callable[[Any], _T]) -> _T:
+def _by_words(cache: dict[int, tuple[object, _T]], words: _W, make: Callable[[_W], _T]) -> _T:
     """`make(words)`, once per words container; the containers of read experiments are
     dropped after a few."""
     found = cache.get(id(words))
@@ -258,12 +271,14 @@ class _Blocks:
     complete lines; an empty block is dropped from the program, barrier and all.
     """
 
-    def __init__(self, qubits: int, keep_identity: bool, basis: Any = None, group: Any = None,
+    def __init__(self, qubits: int, keep_identity: bool, basis: _Basis = None,
+                 group: CliffordGroup | None = None,
                  labels: tuple[int, ...] | None = None) -> None:
         self.qubits, self.keep_identity, self.labels = qubits, keep_identity, labels
-        self.compiled = None
+        self.compiled: _Compiled | None = None
         self.by_gates: dict[int, tuple[tuple[Gate, ...], str]] = {}  # id -> (gates, text)
         if basis is not None:
+            assert group is not None, "a basis compiles with a group"
             self.compiled = compiled(group, _basis_spec(basis, qubits))
             self.native = _placed_all(_native_texts(self.compiled, keep_identity, group), labels)
             self.element_of_word = _element_of_word(group)
@@ -318,7 +333,7 @@ class _Blocks:
         return [d for d in dict.fromkeys(found + [gate.definition for gate in gates]) if d]
 
 
-def _native_texts(compilation: Any, keep_identity: bool, group: Any) -> list[str]:
+def _native_texts(compilation: _Compiled, keep_identity: bool, group: CliffordGroup) -> list[str]:
     """Every element's native circuit as text, made once per compilation."""
     texts = _NATIVE_TEXT.setdefault(compilation, {})
     if keep_identity not in texts:
@@ -362,12 +377,13 @@ def _simultaneous_program(simultaneous: SimultaneousExperiment, round_index: int
 # --- The three kinds --------------------------------------------------------------------
 
 
-def _kind(experiment):
-    """('experiment' | 'interleaved pair' | 'simultaneous', tuple of experiments or None)."""
+def _kind(experiment: _Exported) -> tuple[str, tuple[Experiment, ...]]:
+    """('experiment' | 'interleaved pair' | 'simultaneous', its experiments): a
+    simultaneous experiment lists none here, its experiments being its sites'."""
     if isinstance(experiment, Experiment):
         return "experiment", (experiment,)
     if isinstance(experiment, SimultaneousExperiment):
-        return "simultaneous", None
+        return "simultaneous", ()
     if (isinstance(experiment, tuple) and len(experiment) == 2
             and all(isinstance(e, Experiment) for e in experiment)
             and [e.name for e in experiment] == ["reference", "interleaved"]):
@@ -376,21 +392,23 @@ def _kind(experiment):
                     f" SimultaneousExperiment, not {type(experiment).__name__}")
 
 
-def _layout(layout):
+def _layout(layout: str) -> str:
     if layout not in LAYOUTS:
         raise ValueError(f"layout must be one of {', '.join(LAYOUTS)}, not {layout!r}")
     return layout
 
 
-def _program_list(experiment, basis, physical, width, keep_identity, group, barriers=True):
+def _program_list(experiment: _Exported, basis: _Basis, physical: _Physical | None,
+                  width: SupportsIndex | None, keep_identity: bool, group: CliffordGroup | None,
+                  barriers: bool = True) -> list[_Listed]:
     """[(name, round, length, sample, make)]: every program of an export, `make()` giving
     its text; the blocks are shared by all programs of the export."""
-    kind, experiments = _kind(experiment)
-    if kind == "simultaneous":
+    _, experiments = _kind(experiment)
+    if isinstance(experiment, SimultaneousExperiment):
         if physical is not None or width is not None:
             raise ValueError("a simultaneous experiment places its sites itself: no physical="
                              " or width=")
-        site_blocks = []
+        site_blocks: list[_Blocks] = []
         for site in experiment.sites:
             first = site.experiments[0]
             own = group if group is not None and group.digest == first.table else None
@@ -405,25 +423,27 @@ def _program_list(experiment, basis, physical, width, keep_identity, group, barr
         return [(program_name(round_, experiment.lengths[i // experiment.samples],
                               i % experiment.samples), round_,
                  experiment.lengths[i // experiment.samples], i % experiment.samples,
-                 lambda r=r, i=i: _simultaneous_program(experiment, r, i, site_blocks,
-                                                        definitions, barriers))
+                 functools.partial(_simultaneous_program, experiment, r, i, site_blocks,
+                                   definitions, barriers))
                 for r, round_ in enumerate(experiment.rounds) for i in range(count)]
     first = experiments[0]
     found = None if basis is None else _group_for(first.table, first.qubits, group)
     register = _Register(first.qubits, physical, width)
     blocks = _Blocks(first.qubits, keep_identity, basis, found, register.labels)
-    listed = []
+    listed: list[_Listed] = []
     for e in experiments:
         definitions = blocks.definitions(e.interleaved)
         listed.extend((program_name(e.name, s.length, s.sample), e.name, s.length, s.sample,
-                       lambda s=s, d=definitions: _sequence_program(s, blocks, register, d,
-                                                                    barriers))
+                       functools.partial(_sequence_program, s, blocks, register, definitions,
+                                         barriers))
                       for s in e.sequences)
     return listed
 
 
-def programs(experiment, *, basis=None, physical=None, width=None, keep_identity=False,
-             group=None):
+def programs(experiment: _Exported, *, basis: _Basis = None,
+             physical: _Physical | None = None, width: SupportsIndex | None = None,
+             keep_identity: bool = False,
+             group: CliffordGroup | None = None) -> Iterator[tuple[str, str]]:
     """Every program of an experiment, as ``(name, OpenQASM 3 text)`` pairs in order.
 
     Parameters
@@ -443,8 +463,10 @@ def programs(experiment, *, basis=None, physical=None, width=None, keep_identity
         yield name, make()
 
 
-def to_qasm3(sequence, keep_identity=False, barriers=True, *, basis=None, physical=None,
-             width=None, group=None, program=None):
+def to_qasm3(sequence: Sequence | _Exported, keep_identity: bool = False,
+             barriers: bool = True, *, basis: _Basis = None,
+             physical: _Physical | None = None, width: SupportsIndex | None = None,
+             group: CliffordGroup | None = None, program: str | None = None) -> str:
     """An OpenQASM 3 program playing one sequence on ``|0…0⟩`` and measuring its qubits.
 
     Parameters
@@ -544,7 +566,7 @@ def to_qasm3(sequence, keep_identity=False, barriers=True, *, basis=None, physic
 # --- JSON ---------------------------------------------------------------------------------
 
 
-def _matrix_record(matrix: Any) -> list[list[list[float]]]:
+def _matrix_record(matrix: npt.ArrayLike) -> list[list[list[float]]]:
     return [[[float(z.real), float(z.imag)] for z in row] for row in np.asarray(matrix)]
 
 
@@ -620,7 +642,7 @@ def _experiment_record(experiment: Experiment, prefix: str | None, raw: _Raw) ->
             "sequences": raw("[" + ", ".join(rows) + "]")}
 
 
-def _basis_record(basis):
+def _basis_record(basis: _Basis) -> str | None:
     if basis is None:
         return None
     if isinstance(basis, NativeBasis):
@@ -630,14 +652,16 @@ def _basis_record(basis):
     return ",".join(item if isinstance(item, str) else str(item[0]) for item in basis)
 
 
-def _document(experiment, listed, basis, physical, width, keep_identity, layout):
+def _document(experiment: _Exported, listed: list[_Listed], basis: _Basis,
+              physical: _Physical | None, width: SupportsIndex | None, keep_identity: bool,
+              layout: str) -> str:
     """The JSON text of the document."""
     kind, experiments = _kind(experiment)
     raw = _Raw()
-    document = {"format": FORMAT, "version": VERSION, "kind": kind,
+    document: dict[str, Any] = {"format": FORMAT, "version": VERSION, "kind": kind,
                 "basis": _basis_record(basis), "keep_identity": keep_identity,
                 "layout": layout}
-    if kind == "simultaneous":
+    if isinstance(experiment, SimultaneousExperiment):
         s = experiment
         document.update({
             "rounds": list(s.rounds), "lengths": list(s.lengths), "samples": s.samples,
@@ -659,8 +683,10 @@ def _document(experiment, listed, basis, physical, width, keep_identity, layout)
     return raw.dumps(document)
 
 
-def to_json(experiment, keep_identity=False, *, basis=None, physical=None, width=None,
-            layout="files", group=None):
+def to_json(experiment: _Exported, keep_identity: bool = False, *,
+            basis: _Basis = None, physical: _Physical | None = None,
+            width: SupportsIndex | None = None, layout: str = "files",
+            group: CliffordGroup | None = None) -> str:
     """The whole experiment as a JSON document, as `write_experiment` writes it.
 
     Parameters
@@ -693,7 +719,7 @@ def to_json(experiment, keep_identity=False, *, basis=None, physical=None, width
 # --- Files ------------------------------------------------------------------------------
 
 
-def _write_file(path, data):
+def _write_file(path: pathlib.Path, data: bytes) -> None:
     """One file in one write: no temporary, no fsync (the folder is renamed into place)."""
     fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o666)
     try:
@@ -704,12 +730,12 @@ def _write_file(path, data):
         os.close(fd)
 
 
-def _tops(names):
+def _tops(names: Iterable[str]) -> list[str]:
     """The top-level entries of a folder that programs of these names use."""
     return list(dict.fromkeys(name.split("/")[0] for name in names))
 
 
-def _previous_tops(folder):
+def _previous_tops(folder: pathlib.Path) -> list[str]:
     """The program folders of the experiment already in `folder`, as its JSON lists them."""
     try:
         document = json.loads((folder / DOCUMENT).read_bytes())
@@ -721,9 +747,12 @@ def _previous_tops(folder):
             and (folder / top).is_dir()]
 
 
-def write_experiment(experiment, folder, *, basis=None, physical=None, width=None,
-                     layout="files", replace=False, keep_identity=False, progress=None,
-                     group=None):
+def write_experiment(experiment: _Exported, folder: str | os.PathLike[str], *,
+                     basis: _Basis = None, physical: _Physical | None = None,
+                     width: SupportsIndex | None = None, layout: str = "files",
+                     replace: bool = False, keep_identity: bool = False,
+                     progress: Progress | None = None,
+                     group: CliffordGroup | None = None) -> pathlib.Path:
     """Writes an experiment into `folder`: ``experiment.json``, and with the files layout
     one ``<program>.qasm`` per program (``standard/m0004_s002.qasm``).
 
@@ -775,7 +804,8 @@ def write_experiment(experiment, folder, *, basis=None, physical=None, width=Non
     leaving = list(dict.fromkeys([*entries, *_previous_tops(folder)]))
     staging = pathlib.Path(tempfile.mkdtemp(prefix=".vantrel_rb-", dir=folder))
     new, old = staging / "new", staging / "old"
-    moved = []  # renames done, undone last first when a later step fails
+    # Renames done, undone last first when a later step fails.
+    moved: list[tuple[pathlib.Path, pathlib.Path]] = []
     keep = False
     try:
         new.mkdir()
@@ -821,22 +851,17 @@ class _Damaged(ValueError):
     pass
 
 
-def _get(record, key, kind, where):
+def _get(record: object, key: str, kind: type[_T], where: str) -> _T:
+    """`record[key]`, a `kind` (an int that is no bool), from a JSON object."""
     if not isinstance(record, dict) or key not in record:
         raise _Damaged(f"{where} has no {key!r}")
     value = record[key]
-    if kind is int:
-        ok = isinstance(value, int) and not isinstance(value, bool)
-    elif kind is list:
-        ok = isinstance(value, list)
-    else:
-        ok = isinstance(value, kind)
-    if not ok:
-        raise _Damaged(f"{where}[{key!r}] is {value!r:.60}, not a {kind.__name__}")
-    return value
+    if isinstance(value, kind) and not (kind is int and isinstance(value, bool)):
+        return value
+    raise _Damaged(f"{where}[{key!r}] is {value!r:.60}, not a {kind.__name__}")
 
 
-def _ints(values, where, low=0, high=None):
+def _ints(values: object, where: str, low: int = 0, high: int | None = None) -> tuple[int, ...]:
     if not isinstance(values, list) or not all(
             isinstance(v, int) and not isinstance(v, bool) for v in values):
         raise _Damaged(f"{where} is not a list of integers")
@@ -846,9 +871,10 @@ def _ints(values, where, low=0, high=None):
     return tuple(values)
 
 
-def _read_gates(record, qubits, where):
+def _read_gates(record: object, qubits: int, where: str
+                ) -> tuple[dict[str, Gate], dict[str, Gate]]:
     by_name = {gate.name: gate for gate in catalogue(qubits)}
-    gates = {}
+    gates: dict[str, Gate] = {}
     for name, entry in _get(record, "gates", dict, where).items():
         if "matrix" not in entry:
             continue
@@ -866,8 +892,9 @@ def _read_gates(record, qubits, where):
     return by_name, gates
 
 
-def _read_experiment_record(record, where):
+def _read_experiment_record(record: object, where: str) -> Experiment:
     name = _get(record, "experiment", str, where)
+    assert isinstance(record, dict)  # as _get found it
     qubits = _get(record, "qubits", int, where)
     if qubits not in _ORDER:
         raise _Damaged(f"{where}['qubits'] is {qubits}, not 1 or 2")
@@ -884,20 +911,21 @@ def _read_experiment_record(record, where):
     table = _get(record, "table", str, where)
     catalogue_gates, natives = _read_gates(record, qubits, where)
 
-    def gate(name, here):
+    def gate(name: str, here: str) -> Gate:
         found = natives.get(name) or catalogue_gates.get(name)
         if found is None:
             raise _Damaged(f"{here} names gate {name!r}, neither a catalogue gate nor defined")
         return found
 
-    words = {}
+    words: dict[int, tuple[Gate, ...]] = {}
     for key, names in _get(record, "words", dict, where).items():
         here = f"{where}['words'][{key!r}]"
         if not isinstance(names, list) or not key.isdigit() or not int(key) < order:
             raise _Damaged(f"{here} is not an element's word")
         words[int(key)] = tuple(catalogue_gates.get(n) or gate(n, here) for n in names)
     interleaved_record = record.get("interleaved")
-    interleaved, element = (), None
+    interleaved: tuple[Gate, ...] = ()
+    element: int | None = None
     if interleaved_record is not None:
         here = f"{where}['interleaved']"
         element = _ints([_get(interleaved_record, "element", int, here)], here, 0, order)[0]
@@ -907,7 +935,8 @@ def _read_experiment_record(record, where):
     if len(records) != len(lengths) * samples:
         raise _Damaged(f"{where} has {len(records)} sequences, not {len(lengths)} lengths"
                        f" × {samples} samples")
-    parts, recoveries = [], []
+    parts: list[tuple[int, ...]] = []
+    recoveries: list[tuple[Gate, ...]] = []
     for i, s in enumerate(records):
         here = f"{where}['sequences'][{i}]"
         length, sample = _get(s, "length", int, here), _get(s, "sample", int, here)
@@ -933,7 +962,7 @@ def _read_experiment_record(record, where):
                       interleaved, element, spawn_key)
 
 
-def read_experiment(path):
+def read_experiment(path: str | os.PathLike[str]) -> _Exported:
     """The experiment that `write_experiment` wrote, equal to it in every sequence,
     element, gate, seed and length.
 
@@ -989,16 +1018,16 @@ def read_experiment(path):
         if kind == "experiment" and len(experiments) != 1 or kind == "interleaved pair" and (
                 names != ["reference", "interleaved"]):
             raise _Damaged(f"a {kind} of experiments {names}")
-        return experiments[0] if kind == "experiment" else experiments
+        return experiments[0] if kind == "experiment" else (experiments[0], experiments[1])
     except _Damaged as error:
         raise ValueError(f"{path}: {error}") from None
 
 
-def _read_simultaneous(document):
+def _read_simultaneous(document: dict[str, Any]) -> SimultaneousExperiment:
     where = "the document"
     rounds = tuple(_get(document, "rounds", list, where))
     width = _get(document, "width", int, where)
-    sites = []
+    sites: list[Site] = []
     for k, site in enumerate(_get(document, "sites", list, where)):
         here = f"['sites'][{k}]"
         records = _get(site, "experiments", list, here)
