@@ -60,7 +60,7 @@ DOCUMENT = "experiment.json"
 LAYOUTS = ("files", "single")
 _ORDER = {1: 24, 2: 11520}
 _T = TypeVar("_T")
-_W = TypeVar("_W", bound=_Words)
+_C = TypeVar("_C")
 #: What is exported: one experiment, a (reference, interleaved) pair or a simultaneous one.
 _Exported: TypeAlias = Experiment | tuple[Experiment, Experiment] | SimultaneousExperiment
 #: A basis to compile to, or None for the catalogue words (a string, as BasisLike is).
@@ -210,24 +210,43 @@ _NUMBERS = [str(k) for k in range(max(_ORDER.values()))]
 _WORD_TEXTS: dict[int, tuple[object, dict[bool, list[str]]]] = {}
 _WORD_NAMES: dict[int, tuple[object, list[str]]] = {}
 _WORD_CODES: dict[int, tuple[object, npt.NDArray[np.int64]]] = {}
+# By the identity of a list of element texts (kept alive here): the texts escaped.
+_ESCAPED_TEXTS: dict[int, tuple[object, list[str]]] = {}
 
 
-def _by_words(cache: dict[int, tuple[object, _T]], words: _W, make: Callable[[_W], _T]) -> _T:
-    """`make(words)`, once per words container; the containers of read experiments are
-    dropped after a few."""
-    found = cache.get(id(words))
-    if found is None or found[0] is not words:
+def _by_identity(cache: dict[int, tuple[object, _T]], container: _C,
+                 make: Callable[[_C], _T]) -> _T:
+    """`make(container)`, once per container object; the containers of read experiments
+    are dropped after a few."""
+    found = cache.get(id(container))
+    if found is None or found[0] is not container:
         if len(cache) > 8:
             cache.clear()
-        found = cache[id(words)] = (words, make(words))
+        found = cache[id(container)] = (container, make(container))
     return found[1]
+
+
+_QUOTED = json.encoder.encode_basestring_ascii
+
+
+def _escaped(text: str) -> str:
+    """`text` as json.dumps writes it inside a string, without the quotes. Escaping maps
+    each character on its own, so the escape of joined texts is the join of their
+    escapes; and it leaves ``q[0]`` as it is, so placing escaped text on physical qubits
+    escapes the placed text."""
+    return _QUOTED(text)[1:-1]
+
+
+def _escaped_all(texts: list[str]) -> list[str]:
+    """Every text of `texts` escaped, made once per list."""
+    return _by_identity(_ESCAPED_TEXTS, texts, lambda texts: list(map(_escaped, texts)))
 
 
 def _word_texts(words: _Words, qubits: int, keep_identity: bool) -> list[str]:
     """Each element's catalogue word as text on q[0], q[1] (empty where `words` has none)."""
     def make(words: _Words) -> dict[bool, list[str]]:
         return {}
-    texts = _by_words(_WORD_TEXTS, words, make)
+    texts = _by_identity(_WORD_TEXTS, words, make)
     if keep_identity not in texts:
         found = [""] * _ORDER[qubits]
         for e in (range(len(words)) if isinstance(words, tuple) else words):
@@ -243,7 +262,7 @@ def _word_names(words: _Words, qubits: int) -> list[str]:
         for e in (range(len(words)) if isinstance(words, tuple) else words):
             found[e] = f'"{e}": {json.dumps([gate.name for gate in words[e]])}'
         return found
-    return _by_words(_WORD_NAMES, words, make)
+    return _by_identity(_WORD_NAMES, words, make)
 
 
 def _word_codes(words: tuple[tuple[Gate, ...], ...], qubits: int) -> npt.NDArray[np.int64]:
@@ -251,7 +270,7 @@ def _word_codes(words: tuple[tuple[Gate, ...], ...], qubits: int) -> npt.NDArray
     def make(words: tuple[tuple[Gate, ...], ...]) -> npt.NDArray[np.int64]:
         return np.array([sum(1 << (gate.code or 0) for gate in set(word)) for word in words],
                         dtype=np.int64)
-    return _by_words(_WORD_CODES, words, make)
+    return _by_identity(_WORD_CODES, words, make)
 
 
 def _element_list(sequence: Sequence) -> str:
@@ -269,26 +288,34 @@ class _Blocks:
     basis and keep_identity and placed once per register; the interleaved slot and a
     recovery not known by element are made per sequence. A block is one or more
     complete lines; an empty block is dropped from the program, barrier and all.
+    `escaped` blocks are JSON-escaped (see `_escaped`), each text escaped once before
+    it is placed, so that a program inside a JSON document is joined from them.
     """
 
     def __init__(self, qubits: int, keep_identity: bool, basis: _Basis = None,
-                 group: CliffordGroup | None = None,
-                 labels: tuple[int, ...] | None = None) -> None:
+                 group: CliffordGroup | None = None, labels: tuple[int, ...] | None = None,
+                 escaped: bool = False) -> None:
         self.qubits, self.keep_identity, self.labels = qubits, keep_identity, labels
+        self.escaped = escaped
         self.compiled: _Compiled | None = None
         self.by_gates: dict[int, tuple[tuple[Gate, ...], str]] = {}  # id -> (gates, text)
         if basis is not None:
             assert group is not None, "a basis compiles with a group"
             self.compiled = compiled(group, _basis_spec(basis, qubits))
-            self.native = _placed_all(_native_texts(self.compiled, keep_identity, group), labels)
+            self.native = _placed_all(
+                self._own(_native_texts(self.compiled, keep_identity, group)), labels)
             self.element_of_word = _element_of_word(group)
             self.definition = self.compiled.gates[0].definition
+
+    def _own(self, texts: list[str]) -> list[str]:
+        """Texts of every element, escaped when the blocks are."""
+        return _escaped_all(texts) if self.escaped else texts
 
     def _of_gates(self, gates: tuple[Gate, ...]) -> str:
         found = self.by_gates.get(id(gates))
         if found is None or found[0] is not gates:
-            found = self.by_gates[id(gates)] = (
-                gates, _place(_gates_text(gates, self.keep_identity), self.labels))
+            text = _place(_gates_text(gates, self.keep_identity), self.labels)
+            found = self.by_gates[id(gates)] = (gates, _escaped(text) if self.escaped else text)
         return found[1]
 
     def _element(self, gates: tuple[Gate, ...], sequence: Sequence) -> int:
@@ -310,7 +337,8 @@ class _Blocks:
                       for e, gates in zip(elements, sequence.cliffords)]
         else:
             texts = self.native if self.compiled is not None else _placed_all(
-                _word_texts(drawn.words, self.qubits, self.keep_identity), self.labels)
+                self._own(_word_texts(drawn.words, self.qubits, self.keep_identity)),
+                self.labels)
             blocks = list(map(texts.__getitem__, elements))
             if drawn.slot is not None:
                 # With a basis only a gate given natively is played as it is.
@@ -348,16 +376,20 @@ _HEAD = 'OPENQASM 3.0;\ninclude "stdgates.inc";\n'
 
 def _sequence_program(sequence: Sequence, blocks: _Blocks, register: _Register,
                       definitions: list[str], barriers: bool = True) -> str:
+    """The sequence's program, JSON-escaped when `blocks` are."""
     lines = "".join(f"{d}\n" for d in definitions)
     head = (f"{_HEAD}// RB sequence: length {sequence.length}, sample {sequence.sample},"
             f" elements [{_element_list(sequence)}]\n{lines}{register.declare}")
-    body = (register.barrier if barriers else "").join(blocks.of_sequence(sequence))
-    return head + body + register.measure
+    barrier, measure = register.barrier if barriers else "", register.measure
+    if blocks.escaped:
+        head, barrier, measure = _escaped(head), _escaped(barrier), _escaped(measure)
+    return head + barrier.join(blocks.of_sequence(sequence)) + measure
 
 
 def _simultaneous_program(simultaneous: SimultaneousExperiment, round_index: int, index: int,
                           site_blocks: list[_Blocks], definitions: list[str],
                           barriers: bool = True) -> str:
+    """Program `index` of round `round_index`, JSON-escaped when the sites' blocks are."""
     length, sample = divmod(index, simultaneous.samples)
     per_site = [blocks.of_sequence(site.experiments[round_index].sequences[index])
                 for site, blocks in zip(simultaneous.sites, site_blocks)]
@@ -371,7 +403,10 @@ def _simultaneous_program(simultaneous: SimultaneousExperiment, round_index: int
     head = (f"{_HEAD}// simultaneous RB: round {simultaneous.rounds[round_index]}, length"
             f" {simultaneous.lengths[length]}, sample {sample}, {len(simultaneous.sites)}"
             f" sites\n{lines}qubit[{width}] q;\nbit[{width}] c;\n")
-    return head + ("barrier q;\n" if barriers else "").join(layers) + "c = measure q;\n"
+    barrier, measure = "barrier q;\n" if barriers else "", "c = measure q;\n"
+    if site_blocks[0].escaped:
+        head, barrier, measure = _escaped(head), _escaped(barrier), _escaped(measure)
+    return head + barrier.join(layers) + measure
 
 
 # --- The three kinds --------------------------------------------------------------------
@@ -400,9 +435,10 @@ def _layout(layout: str) -> str:
 
 def _program_list(experiment: _Exported, basis: _Basis, physical: _Physical | None,
                   width: SupportsIndex | None, keep_identity: bool, group: CliffordGroup | None,
-                  barriers: bool = True) -> list[_Listed]:
+                  barriers: bool = True, escaped: bool = False) -> list[_Listed]:
     """[(name, round, length, sample, make)]: every program of an export, `make()` giving
-    its text; the blocks are shared by all programs of the export."""
+    its text (JSON-escaped if `escaped`); the blocks are shared by all programs of the
+    export."""
     _, experiments = _kind(experiment)
     if isinstance(experiment, SimultaneousExperiment):
         if physical is not None or width is not None:
@@ -415,7 +451,7 @@ def _program_list(experiment: _Exported, basis: _Basis, physical: _Physical | No
             found = None if basis is None else _group_for(first.table, first.qubits, own)
             register = _Register(first.qubits, site.physical, experiment.width)
             site_blocks.append(_Blocks(first.qubits, keep_identity, basis, found,
-                                       register.labels))
+                                       register.labels, escaped))
         gates = [g for site in experiment.sites for e in site.experiments for g in e.interleaved]
         definitions = list(dict.fromkeys(d for blocks in site_blocks
                                          for d in blocks.definitions(gates)))
@@ -429,7 +465,7 @@ def _program_list(experiment: _Exported, basis: _Basis, physical: _Physical | No
     first = experiments[0]
     found = None if basis is None else _group_for(first.table, first.qubits, group)
     register = _Register(first.qubits, physical, width)
-    blocks = _Blocks(first.qubits, keep_identity, basis, found, register.labels)
+    blocks = _Blocks(first.qubits, keep_identity, basis, found, register.labels, escaped)
     listed: list[_Listed] = []
     for e in experiments:
         definitions = blocks.definitions(e.interleaved)
@@ -655,12 +691,13 @@ def _basis_record(basis: _Basis) -> str | None:
 def _document(experiment: _Exported, listed: list[_Listed], basis: _Basis,
               physical: _Physical | None, width: SupportsIndex | None, keep_identity: bool,
               layout: str) -> str:
-    """The JSON text of the document."""
+    """The JSON text of the document; for the single layout, `listed` makes each program
+    JSON-escaped (``_program_list(..., escaped=True)``), spliced in as it is."""
     kind, experiments = _kind(experiment)
     raw = _Raw()
     document: dict[str, Any] = {"format": FORMAT, "version": VERSION, "kind": kind,
-                "basis": _basis_record(basis), "keep_identity": keep_identity,
-                "layout": layout}
+                                "basis": _basis_record(basis), "keep_identity": keep_identity,
+                                "layout": layout}
     if isinstance(experiment, SimultaneousExperiment):
         s = experiment
         document.update({
@@ -678,7 +715,7 @@ def _document(experiment: _Exported, listed: list[_Listed], basis: _Basis,
                          "experiments": [_experiment_record(e, None, raw) for e in experiments]})
     document["programs"] = [
         {"program": name, "round": round_, "length": length, "sample": sample,
-         **({"qasm": make()} if layout == "single" else {})}
+         **({"qasm": raw(f'"{make()}"')} if layout == "single" else {})}
         for name, round_, length, sample, make in listed]
     return raw.dumps(document)
 
@@ -712,7 +749,8 @@ def to_json(experiment: _Exported, keep_identity: bool = False, *,
     >>> document["programs"][0]["program"]
     'standard/m0002_s000'
     """
-    listed = _program_list(experiment, basis, physical, width, keep_identity, group)
+    listed = _program_list(experiment, basis, physical, width, keep_identity, group,
+                           escaped=layout == "single")
     return _document(experiment, listed, basis, physical, width, keep_identity, _layout(layout))
 
 
@@ -792,7 +830,8 @@ def write_experiment(experiment: _Exported, folder: str | os.PathLike[str], *,
         As for `to_qasm3`, and for an unknown layout.
     """
     layout = _layout(layout)
-    listed = _program_list(experiment, basis, physical, width, keep_identity, group)
+    listed = _program_list(experiment, basis, physical, width, keep_identity, group,
+                           escaped=layout == "single")
     folder = pathlib.Path(folder)
     tops = _tops(name for name, *_ in listed) if layout == "files" else []
     entries = [DOCUMENT, *tops]
