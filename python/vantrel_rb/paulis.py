@@ -6,9 +6,9 @@ generators X_j, Z_j fix U up to a global phase. A signed Pauli is coded as
 ``2·v + sign`` (v the Pauli's index, its x bits then its z bits); an element's action
 on every signed Pauli is one row of a small table, so composing two elements is a
 look-up per generator and no matrix is multiplied. The tables are built once per
-group from the played operations (`CliffordGroup.unitary`) and the catalogue's gate
-matrices, so they speak circuit order and owe nothing to the module's multiplication
-table.
+group from the catalogue's gate matrices and the elements' words played in time
+order (the operations `CliffordGroup.unitary` multiplies out), so they speak circuit
+order and owe nothing to the module's multiplication table.
 """
 
 import weakref
@@ -70,9 +70,19 @@ class Actions:
         paulis = _paulis(group.qubits)
         n = group.qubits
         self.width = 2 * len(paulis)  # signed codes per element
-        self.elements = _actions(np.array([group.unitary(e) for e in range(group.order)]),
-                                 paulis)
         self.gates = _actions(np.array([gate.matrix for gate in group.gates]), paulis)
+        longest = max(map(len, group.words))
+        # Each word's gate codes after a leading column, padded with code 0 (the idle).
+        self._gate_code = np.array([[len(word), *word, *[0] * (longest - len(word))]
+                                    for word in group.words])
+        # An element's action is its word's gate actions composed in time order: the
+        # played operation, as `CliffordGroup.unitary` multiplies it out, one gate
+        # table look-up per word position instead of a matrix product per element.
+        elements = np.broadcast_to(np.arange(self.width, dtype=np.int32),
+                                   (group.order, self.width))
+        for k in range(1, self._gate_code.shape[1]):
+            elements = self.gates[self._gate_code[:, k, None], elements]
+        self.elements = elements
         self.generators = np.array([2 * (1 << (2 * n - 1 - j)) for j in range(2 * n)])
         self.bits = (self.width - 1).bit_length()
         keys = self._key(self.elements[:, self.generators])
@@ -83,10 +93,6 @@ class Actions:
         undone = np.empty_like(self.elements)  # each row's inverse permutation
         np.put_along_axis(undone, self.elements, np.arange(self.width)[None], axis=1)
         self.inverse = self._by_key[self._key(undone[:, self.generators])]
-        longest = max(map(len, group.words))
-        # Each word's gate codes after a leading column, padded with code 0 (the idle).
-        self._gate_code = np.array([[len(word), *word, *[0] * (longest - len(word))]
-                                    for word in group.words])
         self._then: dict[int, npt.NDArray[np.int32]] = {}
 
     def _key(self, images: npt.NDArray[np.integer[Any]]) -> npt.NDArray[np.int64]:
@@ -153,7 +159,7 @@ class Actions:
 
 
 def actions(group: Any) -> Actions:
-    """The group's action tables, built on first use (about 0.2 s on two qubits)."""
+    """The group's action tables, built on first use (a few tens of ms on two qubits)."""
     tables = _TABLES.get(group)
     if tables is None:
         tables = _TABLES[group] = Actions(group)
