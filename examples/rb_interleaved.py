@@ -15,9 +15,9 @@ import numpy as np
 
 import vantrel_rb as rb
 
-SIZES = {  # qubits, label, table, interleaved gate
-    "1q": (1, "one qubit", "rb22.dat", "X/2"),
-    "2q": (2, "two qubits", "rb44.dat", "CZ"),
+SIZES = {  # qubits, label, table, interleaved gate, the device's native basis
+    "1q": (1, "one qubit", "rb22.dat", "X/2", "rz,sx"),
+    "2q": (2, "two qubits", "rb44.dat", "CZ", "rz,sx,cz"),
 }
 
 
@@ -26,7 +26,7 @@ def lengths_argument(text):
 
 
 def run(key, args):
-    qubits, label, table, gate = SIZES[key]
+    qubits, label, table, gate, basis = SIZES[key]
     noise, extra, lengths = (getattr(args, f"{name}{key}") for name in ("noise", "extra", "lengths"))
     try:
         made = rb.make_table(qubits, table)
@@ -36,14 +36,17 @@ def run(key, args):
     group = rb.CliffordGroup(qubits, table)
     loaded = time.perf_counter() - start
     counts = rb.gates_per_clifford(group)
+    native = rb.gates_per_clifford(group, basis)
     print(f"== {label}: {table} made in {made:.1f} s, loaded in {loaded:.1f} s;"
-          f" {counts.gates:.2f} gates per Clifford ({counts.cz:.2f} CZ) ==", flush=True)
+          f" {counts.gates:.2f} gates per Clifford ({counts.cz:.2f} CZ), played in {basis}"
+          f" as {native.gates:.2f} pulses ({native.cz:.2f} CZ) ==", flush=True)
 
     experiments = rb.interleaved_rb(group, gate, lengths, args.samples, seed=args.seed)
-    path = rb.write_experiment(experiments, f"rb_{key}", replace=True)  # over the last run
+    # The programs play the device's native pulses, each Clifford its own block.
+    path = rb.write_experiment(experiments, f"rb_{key}", basis=basis, replace=True)
     for experiment in experiments:
-        print(f"{experiment.name}: {len(experiment.sequences)} sequences, written to"
-              f" {path.parent / experiment.name}/ ({path.name} lists them)")
+        print(f"{experiment.name}: {len(experiment.sequences)} sequences, written in {basis}"
+              f" to {path.parent / experiment.name}/ ({path.name} lists them)")
     extra_text = f", {extra:g} more after each {gate}" if extra else ""
     print(f"simulated: depolarizing {noise:g} after every gate{extra_text},"
           f" {args.shots} shots per sequence", flush=True)
