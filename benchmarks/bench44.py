@@ -34,11 +34,7 @@ import numpy as np
 
 import Vantrel
 
-sys.path.append(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "python"))
-from vantrel_rb import tablefile  # noqa: E402  (the table file's layout, stated once)
-
 N = 11520
-FILE_SIZE = tablefile.layout(2).size
 REPEATS = 5
 SCRIPT = os.path.abspath(__file__)  # before main() changes directory
 
@@ -80,6 +76,15 @@ def generate():
         os.dup2(saved, 1)
         os.close(saved)
         os.close(devnull)
+
+
+def tablefile():
+    """vantrel_rb's statement of the table file's layout, imported only where it is used:
+    the children that measure peak memory import nothing but the module."""
+    sys.path.append(os.path.join(os.path.dirname(SCRIPT), "..", "python"))
+    from vantrel_rb import tablefile as layout
+
+    return layout
 
 
 def child(name, folder):
@@ -128,10 +133,11 @@ def get_table_memory():
 
 def read_table_file(path):
     """The table file's blocks as NumPy arrays: table (N, N), inverse (N,), records (N,)."""
-    blocks = tablefile.layout(2)
+    layout = tablefile()
+    blocks = layout.layout(2)
     table = np.fromfile(path, "<i4", N * N, offset=blocks.table).reshape(N, N)
     inverse = np.fromfile(path, "<i4", N, offset=blocks.inverse)
-    records = np.fromfile(path, tablefile.record_dtype(2), N, offset=blocks.records)
+    records = np.fromfile(path, layout.record_dtype(2), N, offset=blocks.records)
     return table, inverse, records
 
 
@@ -180,7 +186,7 @@ def run(folder):
         print(f"measuring {what} ...", file=sys.stderr, flush=True)
 
     step("generate_table44 and a bulk write")
-    payload = b"\x5a" * FILE_SIZE  # resident bytes, as a table in memory is
+    payload = b"\x5a" * tablefile().layout(2).size  # resident bytes, as a table in memory is
 
     def bulk_write():
         with open("baseline.bin", "wb") as f:
