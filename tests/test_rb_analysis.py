@@ -96,6 +96,7 @@ EXACT = rb.DecayFit(1, LENGTHS, LENGTHS, None, 0.5, 0, 0.99, 0, 0.5, 0)
     (lambda g, r, i: rb.simulate(i, interleaved_error=np.nan), ValueError, "0 to 1"),
     (lambda g, r, i: rb.simulate(r, shots=0), ValueError, "shots must be at least 1"),
     (lambda g, r, i: rb.simulate(r, shots=1.5), TypeError, "integer"),
+    (lambda g, r, i: rb.CliffordGroup(1.0, g.path), TypeError, "integer"),
     (lambda g, r, i: rb.fit_decay(r, rb.simulate(r), qubits=2), ValueError, "is on 1"),
     (lambda g, r, i: rb.fit_decay(LENGTHS, LENGTHS, qubits=3), ValueError, "1 or 2, not 3"),
     (lambda g, r, i: rb.fit_interleaved(EXACT, dataclasses.replace(EXACT, p=1.2)), ValueError,
@@ -104,6 +105,15 @@ EXACT = rb.DecayFit(1, LENGTHS, LENGTHS, None, 0.5, 0, 0.99, 0, 0.5, 0)
 def test_bad_numbers_are_refused(pair, call, error, message):
     with pytest.raises(error, match=message):
         call(*pair)
+
+
+def test_numbers_at_the_edges_give_numbers(pair):
+    group, reference, _ = pair
+    shots = type("Shots", (), {"__index__": lambda self: 7})()  # an integer that is no int
+    assert np.all(rb.simulate(reference, shots=shots, seed=1) * 7 % 1 == 0)
+    tiny = dataclasses.replace(EXACT, p=1e-200)  # p**2 is 0
+    fit = rb.fit_interleaved(tiny, tiny)
+    assert (fit.gate_error, fit.bound) == (0, 1) and np.isfinite(fit.gate_error_err)
 
 
 def test_fits_are_bounded_warn_when_the_lengths_miss_the_decay_and_know_the_qubits(rb44_path):

@@ -235,12 +235,12 @@ def fit_interleaved(reference: DecayFit, interleaved: DecayFit) -> InterleavedFi
             raise ValueError(f"a decay p = {fit.p!r} outside (0, 1] gives no gate error")
     d = 2**reference.qubits
     p, pc = reference.p, interleaved.p
-    scale = (d - 1) / d
-    error = scale * np.hypot(interleaved.p_err / p, pc * reference.p_err / p**2)
-    bound = min(scale * (abs(p - pc / p) + 1 - p),
+    scale, ratio = (d - 1) / d, pc / p  # no p**2, which a tiny p takes to 0
+    error = scale * np.hypot(interleaved.p_err / p, ratio * reference.p_err / p)
+    bound = min(scale * (abs(p - ratio) + 1 - p),
                 2 * (d**2 - 1) * (1 - p) / (p * d**2)
                 + 4 * np.sqrt(1 - p) * np.sqrt(d**2 - 1) / p)
-    return InterleavedFit(scale * (1 - pc / p), float(error), float(bound), reference,
+    return InterleavedFit(scale * (1 - ratio), float(error), float(bound), reference,
                           interleaved)
 
 

@@ -160,6 +160,8 @@ class CliffordGroup:
 
     Raises
     ------
+    TypeError
+        For a number of qubits that is not an integer.
     ValueError
         For a number of qubits other than 1 or 2.
     RuntimeError
@@ -173,6 +175,7 @@ class CliffordGroup:
     """
 
     def __init__(self, qubits: int, table_path: _Path) -> None:
+        qubits = operator.index(qubits)
         self.gates: tuple[Gate, ...] = catalogue(qubits)
         self.qubits, self.dimension = qubits, 2**qubits
         self.path = os.fspath(table_path)

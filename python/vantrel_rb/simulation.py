@@ -77,8 +77,10 @@ def simulate(experiment: Experiment, noise: float = 0.0, interleaved_error: floa
     """
     noise = _strength(noise, "noise")
     interleaved_error = _strength(interleaved_error, "interleaved_error")
-    if shots is not None and operator.index(shots) < 1:
-        raise ValueError(f"shots must be at least 1, got {shots!r}")
+    if shots is not None:
+        shots = operator.index(shots)
+        if shots < 1:
+            raise ValueError(f"shots must be at least 1, got {shots!r}")
     d = 2**experiment.qubits
     rng = np.random.default_rng(seed)
     # Depolarizing noise keeps the state of the form c·|ψ⟩⟨ψ| + (1 - c)·I/d: the gates
