@@ -31,9 +31,9 @@ HiddenFile& valid_file() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   HiddenFile& file = valid_file();
-  const auto& blocks = vantrel::TableLayout<Clifford44>::kBlockBytes;
+  using Layout = vantrel::TableLayout<Clifford44>;
   Overlay overlay;
-  if (!parse_overlay({data, size}, blocks, overlay)) return 0;
+  if (!parse_overlay({data, size}, Layout::kBlockBytes, overlay)) return 0;
 
   const std::vector<std::uint8_t> original = file.read_at(overlay.offset, overlay.patch.size());
   file.write_at(overlay.offset, overlay.patch);
@@ -53,14 +53,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   // Only the table rows the patch touched can differ from the valid file's.
-  const std::size_t table_begin = blocks[0], table_end = blocks[0] + blocks[1];
-  const std::size_t begin = std::max(overlay.offset, table_begin);
-  const std::size_t end = std::min(overlay.offset + overlay.patch.size(), table_end);
+  const std::size_t begin = std::max(overlay.offset, Layout::kTableAt);
+  const std::size_t end =
+      std::min(overlay.offset + overlay.patch.size(), Layout::kTableAt + Layout::kTableBytes);
   std::int32_t row_begin = 0, row_end = 0;
   if (begin < end) {
-    const std::size_t row_bytes = std::size_t{4} * rb.N;
-    row_begin = static_cast<std::int32_t>((begin - table_begin) / row_bytes);
-    row_end = static_cast<std::int32_t>((end - 1 - table_begin) / row_bytes + 1);
+    const std::size_t row_bytes = Layout::row_at(1) - Layout::row_at(0);
+    row_begin = static_cast<std::int32_t>((begin - Layout::kTableAt) / row_bytes);
+    row_end = static_cast<std::int32_t>((end - 1 - Layout::kTableAt) / row_bytes + 1);
   }
   check_loaded(rb, row_begin, row_end);
   return 0;
