@@ -2,8 +2,8 @@
 that errs more often on 1 than on 0, come back as each site's injected error."""
 
 import collections
-import inspect
 import json
+import re
 import subprocess
 import sys
 
@@ -63,6 +63,30 @@ def test_each_site_gives_back_its_injected_error(chip):
     assert (fixed.B, fixed.B_err, fixed.p) == (0.25, 0, pytest.approx(0.98, abs=2e-4))
 
 
+def test_each_site_reads_its_own_bits_of_the_written_programs(chip, tmp_path):
+    """Counts of the written programs through a readout that turns a 0 of physical qubit
+    k into a 1 with chance (k + 1) / 100: each site survives as the product over its own
+    qubits, which any other bit order would mix up."""
+    chip, *_ = chip
+    rb.write_experiment(chip, tmp_path, basis="rz,sx,cz")
+    flip, counts = (np.arange(chip.width) + 1) / 100, {}
+    for name, *_ in chip.programs():
+        text = (tmp_path / f"{name}.qasm").read_text()
+        reads = ({k: k for k in range(chip.width)} if "c = measure q;" in text else
+                 {int(c): int(q) for c, q in re.findall(r"c\[(\d+)\] = measure q\[(\d+)\];", text)})
+        chance = collections.Counter({"": 1.0})  # bitstring so far (c[j-1]...c[0]): chance
+        for j in range(len(reads)):
+            f = flip[reads[j]]
+            chance = collections.Counter({**{"0" + b: p * (1 - f) for b, p in chance.items()},
+                                          **{"1" + b: p * f for b, p in chance.items()}})
+        counts[name] = {b: round(p * 10**7) for b, p in chance.items()}
+    for site, found in zip(chip.sites, rb.survival(chip, counts)):
+        expected = np.prod(1 - flip[list(site.physical)])
+        assert np.allclose(found, expected, atol=1e-6), site.physical
+    reversed_order = {name: {b[::-1]: n for b, n in c.items()} for name, c in counts.items()}
+    assert not np.allclose(rb.survival(chip, reversed_order)[0], 1 - flip[3], atol=1e-6)
+
+
 def test_sites_draw_from_seeds_spawned_from_the_one_given(chip, rb44_path):
     chip, one, two = chip
     seeds = np.random.SeedSequence(chip.seed, spawn_key=chip.spawn_key).spawn(3)
@@ -103,6 +127,8 @@ def run(*args):
     (["--qubits", "1", "--interleave", "cx:1,0"], 1, r"no site of 2 qubit\(s\)"),
     (["--qubits", "1", "--interleave", "toffoli"], 2, "not a catalogue name"),
     (["--site", "x"], 2, "a site is one qubit or a pair"),
+    (["--site", "0=cz"], 2, r"cz acts on 2 qubit\(s\), the site 0 has 1"),
+    (["--site", "0="], 2, "no gate after '='"),
 ])
 def test_command_line_refuses_bad_arguments_in_one_line(rb22_path, args, status, message):
     done = run(*args, "--table", rb22_path, "--lengths", "1,4", "--samples", "2")
@@ -110,18 +136,26 @@ def test_command_line_refuses_bad_arguments_in_one_line(rb22_path, args, status,
     assert __import__("re").search(message, done.stderr)
 
 
-@pytest.mark.skipif("basis" not in inspect.signature(rb.write_experiment).parameters
-                    or not hasattr(rb.export, "read_experiment"),
-                    reason="the export does not write physical qubits or read experiments back")
 def test_command_line_analyzes_what_it_wrote(rb22_path, rb44_path, tmp_path):
-    drawn = run("draw", "--tables", f"{rb22_path},{rb44_path}", "--site", "3", "--site", "5,0",
-                "--interleave", "cx:1,0", "--basis", "rz,sx,cz", "--lengths", "1,4,10,20,35",
-                "--samples", "8", "--seed", "3", "--out", tmp_path / "chip")
+    drawn = run("draw", "--tables", f"{rb22_path},{rb44_path}", "--site", "3", "--site",
+                "5,0=cx:1,0", "--site", "2,1", "--basis", "rz,sx,cz", "--lengths",
+                "1,4,10,20,35", "--samples", "8", "--seed", "3", "--out", tmp_path / "chip")
     assert drawn.returncode == 0, drawn.stderr
     chip = rb.export.read_experiment(tmp_path / "chip")
+    assert [len(site.experiments) for site in chip.sites] == [2, 2, 2]
+    assert "cx q[0], q[5];" in (tmp_path / "chip" / "interleaved" / "m0001_s000.qasm").read_text()
     (tmp_path / "counts.json").write_text(json.dumps(chip_counts(chip)))
     done = run("analyze", tmp_path / "chip", tmp_path / "counts.json")
     assert done.returncode == 0, done.stderr
     rows = done.stdout.splitlines()
     assert rows[0].startswith("3 ") and rows[1].startswith("5,0 ") and "r_c = " in rows[1]
+    assert rows[2].startswith("2,1 ") and "r_c" not in rows[2]
     assert (tmp_path / "chip" / "analysis.png").stat().st_size > 0
+    one = run("draw", "--table", rb44_path, "--site", "4,1=cz", "--lengths", "1,4,8",
+              "--samples", "2", "--out", tmp_path / "pair")
+    assert one.returncode == 0, one.stderr
+    pair = rb.export.read_experiment(tmp_path / "pair")
+    counts = {name: {"00": 9, "01": 1} for e in pair for name in e.programs()}
+    (tmp_path / "pair.json").write_text(json.dumps(counts))
+    rows = run("analyze", tmp_path / "pair", tmp_path / "pair.json").stdout.splitlines()
+    assert rows[0].startswith("4,1 ") and "r_c = " in rows[0]

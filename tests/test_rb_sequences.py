@@ -153,6 +153,19 @@ def test_native_names_that_a_program_would_misread_are_refused(groups, name):
         rb.interleaved_rb(groups[1], (name, QASM["h"]), [1], 1, seed=1)
 
 
+def test_one_name_is_declared_for_one_gate_only(groups):
+    """Two gates of one name would be two declarations: a program declares a name once."""
+    one, two = groups[1], groups[2]
+    chip = rb.simultaneous_rb([(one, 0, ("foo", QASM["x"])), (one, 1, ("foo", QASM["h"]))], [1], 1)
+    pair = rb.interleaved_rb(two, ("ecr", QASM["cx"]), [1], 1, seed=1)
+    ecr = ("rz", "sx", ("ecr", QASM["swap"] @ QASM["cx"] @ QASM["swap"]))
+    for experiment, basis in [(chip, None), (pair, ecr)]:
+        with pytest.raises(ValueError, match="two different gates are named"):
+            rb.to_json(experiment, basis=basis)
+    same = rb.simultaneous_rb([(one, 0, ("foo", QASM["x"])), (one, 1, ("foo", QASM["x"]))], [1], 1)
+    assert rb.to_qasm3(same, program="interleaved/m0001_s000").count("gate foo a") == 1
+
+
 @pytest.mark.parametrize("qubits, gate", [(1, ("h", QASM["h"])), (2, ("iswap", ISWAP))])
 def test_check_plays_native_gates_by_their_matrix(groups, qubits, gate):
     native = rb.interleaved_rb(groups[qubits], gate, [1], 1, seed=1)[1].interleaved[0]

@@ -9,9 +9,11 @@ Draw (the default command; "draw" may be given first):
         --samples 30 --out chip
 
 Each --site is one physical qubit or a pair (a simultaneous experiment when there
-are several); --interleave takes a catalogue name, a standard gate, or a standard
-gate on given qubits of a pair (cx:1,0 is a CX controlled by the pair's second
-qubit, sx:1 an sx on it), and interleaves it on every site of its size.
+are several), optionally with the gate to interleave there: 3, 2,3, 2,3=cz,
+5,4=cx:1,0. A gate is a catalogue name, a standard gate, or a standard gate on
+given qubits of a pair (cx:1,0 is a CX controlled by the pair's second qubit, sx:1
+an sx on it); --interleave GATE interleaves it on every site of its size that names
+no gate of its own.
 
 Analyze:
 
@@ -26,6 +28,7 @@ like. The experiments are written all or none.
 
 import argparse
 import json
+import os
 import pathlib
 import sys
 import warnings
@@ -79,19 +82,32 @@ def _lengths(text: str) -> list[int]:
         raise argparse.ArgumentTypeError(f"not comma-separated integers: {text!r}") from None
 
 
-def _site(text: str) -> tuple[int, ...]:
+_Gate = str | tuple[str, npt.NDArray[np.complexfloating]]
+
+
+def _site(text: str) -> tuple[tuple[int, ...], _Gate | None]:
+    """(physical qubits, gate to interleave there or None) of --site."""
+    where, _, gate = text.partition("=")
     try:
-        qubits = tuple(int(q) for q in text.split(","))
+        qubits = tuple(int(q) for q in where.split(","))
     except ValueError:
-        raise argparse.ArgumentTypeError(f"a site is one qubit or a pair, e.g. 3 or 3,4: not"
-                                         f" {text!r}") from None
+        raise argparse.ArgumentTypeError(f"a site is one qubit or a pair, e.g. 3, 3,4 or"
+                                         f" 3,4=cz: not {text!r}") from None
     if not 1 <= len(qubits) <= 2 or min(qubits) < 0 or len(set(qubits)) < len(qubits):
         raise argparse.ArgumentTypeError(f"a site is one non-negative qubit or two distinct"
                                          f" ones: not {text!r}")
-    return qubits
+    if not gate:
+        if text.endswith("="):
+            raise argparse.ArgumentTypeError(f"no gate after '=' in {text!r}")
+        return qubits, None
+    size, interleaved = _interleaved(gate)
+    if size != len(qubits):
+        raise argparse.ArgumentTypeError(f"{gate} acts on {size} qubit(s), the site {where}"
+                                         f" has {len(qubits)}")
+    return qubits, interleaved
 
 
-def _interleaved(text: str) -> tuple[int, str | tuple[str, npt.NDArray[np.complexfloating]]]:
+def _interleaved(text: str) -> tuple[int, _Gate]:
     """(qubits of the sites it serves, gate as interleaved_rb takes it) of --interleave
     (0 and the text for an empty one)."""
     name, _, operands = text.partition(":")
@@ -157,7 +173,8 @@ def draw(argv: Sequence[str]) -> None:
     parser.add_argument("--qubits", type=int, choices=(1, 2),
                         help="one site of this many qubits, numbered from 0")
     parser.add_argument("--site", type=_site, action="append", default=[],
-                        help="physical qubit(s) of a site: 3 or 3,4; repeat for simultaneous RB")
+                        help="physical qubit(s) of a site, and the gate to interleave there:"
+                             " 3, 3,4 or 3,4=cx:1,0; repeat for simultaneous RB")
     parser.add_argument("--table", action="append", default=[],
                         help="a table file from Vantrel.generate_table22 / generate_table44")
     parser.add_argument("--tables", type=lambda text: text.split(","), default=[],
@@ -173,7 +190,8 @@ def draw(argv: Sequence[str]) -> None:
                         default=[],
                         help="a catalogue name (X/2, CZ, ...), an OpenQASM 3 standard gate"
                              f" played natively ({', '.join(STANDARD_GATES)}), or one on"
-                             " qubits of a pair (cx:1,0, sx:1); once per site size")
+                             " qubits of a pair (cx:1,0, sx:1); on every site of its size"
+                             " that names none")
     parser.add_argument("--basis", help="write native gates: rz,sx or rz,sx,cz / rz,sx,cx")
     parser.add_argument("--layout", choices=("files", "single"), default="files",
                         help="one .qasm per program (default) or all in experiment.json")
@@ -184,30 +202,33 @@ def draw(argv: Sequence[str]) -> None:
                         help="replace experiments of the same names in --out")
     args = parser.parse_args(argv)
 
-    sites = args.site or ([tuple(range(args.qubits))] if args.qubits else [])
-    if not sites:
+    given = args.site or ([(tuple(range(args.qubits)), None)] if args.qubits else [])
+    if not given:
         _refuse("give --qubits for one site, or --site for each site")
-    if args.qubits and args.site and {len(s) for s in args.site} != {args.qubits}:
-        _refuse(f"--qubits {args.qubits} does not match the sites {args.site}")
+    sites = [site for site, _ in given]
+    if args.qubits and args.site and {len(s) for s in sites} != {args.qubits}:
+        _refuse(f"--qubits {args.qubits} does not match the sites {sites}")
     taken = [q for site in sites for q in site]
     if len(set(taken)) < len(taken):
-        _refuse(f"a physical qubit is in two sites: {args.site}")
-    gates = {}
+        _refuse(f"a physical qubit is in two sites: {sites}")
+    gates: dict[int, _Gate] = {}
     for qubits, gate in args.interleave:
         if not qubits:
             _refuse("--interleave needs a gate name")
         text = gate if isinstance(gate, str) else gate[0]
         if qubits in gates:
             _refuse(f"two gates to interleave on sites of {qubits} qubit(s)")
-        if qubits not in {len(site) for site in sites}:
-            _refuse(f"--interleave {text}: no site of {qubits} qubit(s)")
+        if not any(len(site) == qubits and own is None for site, own in given):
+            _refuse(f"--interleave {text}: no site of {qubits} qubit(s) without a gate of its own")
         gates[qubits] = gate
+    # Each site's gate to interleave: its own, or the one given for its size.
+    chosen = [own if own is not None else gates.get(len(site)) for site, own in given]
     try:
-        validated(args.lengths, args.samples, bool(gates))
+        validated(args.lengths, args.samples, any(gate is not None for gate in chosen))
     except ValueError as error:
         _refuse(str(error))
     out = pathlib.Path(args.out)
-    if out.exists() and not out.is_dir():
+    if os.path.lexists(out) and not out.is_dir():  # a file, or a link to nothing
         _refuse(f"cannot write into {out}: not a folder")
     groups = _groups(args.table + args.tables, {len(site) for site in sites})
     if args.basis is not None:
@@ -221,14 +242,13 @@ def draw(argv: Sequence[str]) -> None:
     drawn: Experiment | tuple[Experiment, Experiment] | SimultaneousExperiment
     try:
         if len(sites) > 1:
-            drawn = simultaneous_rb([(groups[len(site)], site, *([gates[len(site)]]
-                                                                 if len(site) in gates else []))
-                                     for site in sites], **draw)
+            drawn = simultaneous_rb([(groups[len(site)], site, *([] if gate is None else [gate]))
+                                     for site, gate in zip(sites, chosen)], **draw)
         else:
             group = groups[len(sites[0])]
-            physical = tuple(args.site[0]) if args.site else None
-            drawn = (interleaved_rb(group, gates[group.qubits], **draw) if gates
-                     else standard_rb(group, **draw))
+            physical = sites[0] if args.site else None
+            drawn = (standard_rb(group, **draw) if chosen[0] is None
+                     else interleaved_rb(group, chosen[0], **draw))
     except ValueError as error:
         _refuse(str(error))
     try:
@@ -285,6 +305,17 @@ def _plot(labelled: Sequence[tuple[str, DecayFit | InterleavedFit]], path: pathl
     plt.close(figure)
 
 
+def _written_on(folder: pathlib.Path) -> list[int] | None:
+    """The physical qubits an experiment (not a simultaneous one) was written for."""
+    path = folder / export.DOCUMENT if folder.is_dir() else folder
+    try:
+        physical = json.loads(path.read_bytes()).get("physical")
+    except (OSError, ValueError, AttributeError):
+        return None
+    valid = isinstance(physical, list) and all(type(q) is int for q in physical)
+    return physical if valid else None
+
+
 def analyze_command(argv: Sequence[str]) -> None:
     parser = _Parser(prog="python -m vantrel_rb analyze",
                      description="Fits the counts measured on a written experiment.")
@@ -312,9 +343,9 @@ def analyze_command(argv: Sequence[str]) -> None:
             _refuse(f"{args.counts}: {error}")
     if isinstance(experiment, SimultaneousExperiment):
         labels = [",".join(map(str, site.physical)) for site in experiment.sites]
-    else:
+    else:  # the physical qubits it was written for, else the sequence's own
         qubits = (experiment[0] if isinstance(experiment, tuple) else experiment).qubits
-        labels = [",".join(map(str, range(qubits)))]
+        labels = [",".join(map(str, _written_on(args.folder) or range(qubits)))]
     fitted = fits if isinstance(fits, list) else [fits]  # a list for a simultaneous experiment
     for warning in caught:
         print(f"warning: {warning.message}", file=sys.stderr)

@@ -49,16 +49,16 @@ import numpy.typing as npt
 
 from .experiments import (Experiment, Progress, Sequence, SimultaneousExperiment, Site, _Drawn,
                           _Words, program_name)
-from .gates import Gate, catalogue
+from .gates import Gate, catalogue, equal_up_to_phase
 from .group import CliffordGroup, loaded
 from .native import BasisLike, NativeBasis, _Compiled, compiled
+from .tablefile import ORDER
 
 __all__ = ["to_qasm3", "to_json", "write_experiment", "read_experiment", "programs"]
 
 FORMAT, VERSION = "vantrel_rb experiment", 2
 DOCUMENT = "experiment.json"
 LAYOUTS = ("files", "single")
-_ORDER = {1: 24, 2: 11520}
 _T = TypeVar("_T")
 _C = TypeVar("_C")
 #: What is exported: one experiment, a (reference, interleaved) pair or a simultaneous one.
@@ -116,6 +116,15 @@ _PLACED: "collections.OrderedDict[tuple[int, tuple[int, ...]], tuple[list[str], 
 _PLACED_KEPT = 16
 
 
+# By the identity of a list of element texts (kept alive here): the texts joined by NUL,
+# which no block holds, with q[0] and q[1] written as q[\1] and q[\2].
+_TEMPLATES: dict[int, tuple[object, str]] = {}
+
+
+def _template(texts: list[str]) -> str:
+    return ("\0".join(texts).replace("q[0]", "q[\1]").replace("q[1]", "q[\2]"))
+
+
 def _placed_all(texts: list[str], labels: tuple[int, ...] | None) -> list[str]:
     """Every text of `texts` placed on `labels`, made once and kept for the next export."""
     if labels is None or labels == tuple(range(len(labels))):
@@ -125,11 +134,14 @@ def _placed_all(texts: list[str], labels: tuple[int, ...] | None) -> list[str]:
     if found is not None and found[0] is texts:
         _PLACED.move_to_end(key)
         return found[1]
-    placed = _place("\0".join(texts), labels).split("\0")  # no block holds a NUL
-    _PLACED[key] = (texts, placed)
+    # Each register replaces two characters of a template made once per text list.
+    placed = _by_identity(_TEMPLATES, texts, _template)
+    for k, label in enumerate(labels):
+        placed = placed.replace(chr(1 + k), str(label))
+    _PLACED[key] = (texts, placed.split("\0"))
     while len(_PLACED) > _PLACED_KEPT:
         _PLACED.popitem(last=False)
-    return placed
+    return _PLACED[key][1]
 
 
 def _labels(physical: _Physical, qubits: int,
@@ -204,7 +216,7 @@ def _gates_text(gates: Iterable[Gate], keep_identity: bool) -> str:
 
 
 # Each element's index as text, for the element lists of the programs and the JSON.
-_NUMBERS = [str(k) for k in range(max(_ORDER.values()))]
+_NUMBERS = [str(k) for k in range(max(ORDER.values()))]
 # By the identity of a words container (kept alive here): each element's catalogue
 # text per keep_identity, and its gate names as JSON.
 _WORD_TEXTS: dict[int, tuple[object, dict[bool, list[str]]]] = {}
@@ -248,7 +260,7 @@ def _word_texts(words: _Words, qubits: int, keep_identity: bool) -> list[str]:
         return {}
     texts = _by_identity(_WORD_TEXTS, words, make)
     if keep_identity not in texts:
-        found = [""] * _ORDER[qubits]
+        found = [""] * ORDER[qubits]
         for e in (range(len(words)) if isinstance(words, tuple) else words):
             found[e] = _gates_text(words[e], keep_identity)
         texts[keep_identity] = found
@@ -258,7 +270,7 @@ def _word_texts(words: _Words, qubits: int, keep_identity: bool) -> list[str]:
 def _word_names(words: _Words, qubits: int) -> list[str]:
     """Each element's ``"element": [gate names]`` entry of the JSON ``"words"``."""
     def make(words: _Words) -> list[str]:
-        found = [""] * _ORDER[qubits]
+        found = [""] * ORDER[qubits]
         for e in (range(len(words)) if isinstance(words, tuple) else words):
             found[e] = f'"{e}": {json.dumps([gate.name for gate in words[e]])}'
         return found
@@ -278,6 +290,17 @@ def _element_list(sequence: Sequence) -> str:
     elements = sequence._array().tolist()
     # A drawn or read sequence's elements are the group's; one made by hand may be any int.
     return ", ".join(map(_NUMBERS.__getitem__ if sequence._drawn.words else str, elements))
+
+
+class _ElementLists(dict[int, tuple[Sequence, str]]):
+    """`_element_list` made once per sequence of an export, for its program's header
+    and its row of the JSON."""
+
+    def __call__(self, sequence: Sequence) -> str:
+        found = self.get(id(sequence))
+        if found is None or found[0] is not sequence:
+            found = self[id(sequence)] = (sequence, _element_list(sequence))
+        return found[1]
 
 
 class _Blocks:
@@ -305,7 +328,7 @@ class _Blocks:
             self.native = _placed_all(
                 self._own(_native_texts(self.compiled, keep_identity, group)), labels)
             self.element_of_word = _element_of_word(group)
-            self.definition = self.compiled.gates[0].definition
+            self.entangler = self.compiled.gates[0]
 
     def _own(self, texts: list[str]) -> list[str]:
         """Texts of every element, escaped when the blocks are."""
@@ -327,8 +350,9 @@ class _Blocks:
                              f" {sequence.sample}) is no element's word of this group")
         return element
 
-    def of_sequence(self, sequence: Sequence) -> list[str]:
-        """The sequence's non-empty blocks in time order, the recovery last."""
+    def of_sequence(self, sequence: Sequence, keep_empty: bool = False) -> list[str]:
+        """The sequence's blocks in time order, the recovery last; without `keep_empty`,
+        only those that play a gate."""
         drawn, i = sequence._drawn, sequence._index
         elements = sequence._array().tolist()
         if not drawn.words:  # made from gates, not drawn: block by block
@@ -352,13 +376,30 @@ class _Blocks:
             blocks.append(self.native[int(drawn.recovery_elements[i])])
         else:
             blocks.append(self.native[self._element(recovery, sequence)])
-        return list(filter(None, blocks))
+        return blocks if keep_empty else list(filter(None, blocks))
+
+    def gates(self) -> list[Gate]:
+        """The gates of its own these blocks play that a program may need to define."""
+        return [self.entangler] if self.compiled is not None else []
 
     def definitions(self, gates: Iterable[Gate]) -> list[str]:
         """The gate definitions a program of these blocks and of `gates` (its native
         interleaved gates) needs, in order."""
-        found = [self.definition] if self.compiled is not None else []
-        return [d for d in dict.fromkeys(found + [gate.definition for gate in gates]) if d]
+        return _declarations([*self.gates(), *gates])
+
+
+def _declarations(gates: Iterable[Gate]) -> list[str]:
+    """The definitions of the gates that need one, each name declared once; ValueError
+    when two gates of one name perform different operations, which no program can
+    declare both."""
+    named: dict[str, Gate] = {}
+    for gate in gates:
+        if gate.definition is not None:
+            first = named.setdefault(gate.name, gate)
+            if not equal_up_to_phase(first.matrix, gate.matrix):
+                raise ValueError(f"two different gates are named {gate.name!r}: a program"
+                                 " declares a gate once")
+    return [gate.definition for gate in named.values() if gate.definition]
 
 
 def _native_texts(compilation: _Compiled, keep_identity: bool, group: CliffordGroup) -> list[str]:
@@ -375,11 +416,12 @@ _HEAD = 'OPENQASM 3.0;\ninclude "stdgates.inc";\n'
 
 
 def _sequence_program(sequence: Sequence, blocks: _Blocks, register: _Register,
-                      definitions: list[str], barriers: bool = True) -> str:
+                      definitions: list[str], barriers: bool = True,
+                      lists: Callable[[Sequence], str] = _element_list) -> str:
     """The sequence's program, JSON-escaped when `blocks` are."""
     lines = "".join(f"{d}\n" for d in definitions)
     head = (f"{_HEAD}// RB sequence: length {sequence.length}, sample {sequence.sample},"
-            f" elements [{_element_list(sequence)}]\n{lines}{register.declare}")
+            f" elements [{lists(sequence)}]\n{lines}{register.declare}")
     barrier, measure = register.barrier if barriers else "", register.measure
     if blocks.escaped:
         head, barrier, measure = _escaped(head), _escaped(barrier), _escaped(measure)
@@ -391,13 +433,14 @@ def _simultaneous_program(simultaneous: SimultaneousExperiment, round_index: int
                           barriers: bool = True) -> str:
     """Program `index` of round `round_index`, JSON-escaped when the sites' blocks are."""
     length, sample = divmod(index, simultaneous.samples)
-    per_site = [blocks.of_sequence(site.experiments[round_index].sequences[index])
+    per_site = [blocks.of_sequence(site.experiments[round_index].sequences[index], True)
                 for site, blocks in zip(simultaneous.sites, site_blocks)]
     # Right-aligned: a site with fewer blocks starts later, so that every site's
-    # recovery ends at the common measurement.
+    # recovery ends at the common measurement. A site idles through the layer of an
+    # element it plays no gate for, so its other elements keep their layers.
     layers = ["".join(layer) for layer in itertools.zip_longest(
         *(reversed(blocks) for blocks in per_site), fillvalue="")]
-    layers.reverse()
+    layers = list(filter(None, reversed(layers)))
     width = simultaneous.width
     lines = "".join(f"{d}\n" for d in definitions)
     head = (f"{_HEAD}// simultaneous RB: round {simultaneous.rounds[round_index]}, length"
@@ -435,10 +478,11 @@ def _layout(layout: str) -> str:
 
 def _program_list(experiment: _Exported, basis: _Basis, physical: _Physical | None,
                   width: SupportsIndex | None, keep_identity: bool, group: CliffordGroup | None,
-                  barriers: bool = True, escaped: bool = False) -> list[_Listed]:
+                  barriers: bool = True, escaped: bool = False,
+                  lists: Callable[[Sequence], str] = _element_list) -> list[_Listed]:
     """[(name, round, length, sample, make)]: every program of an export, `make()` giving
     its text (JSON-escaped if `escaped`); the blocks are shared by all programs of the
-    export."""
+    export, and `lists` gives the element lists of their headers."""
     _, experiments = _kind(experiment)
     if isinstance(experiment, SimultaneousExperiment):
         if physical is not None or width is not None:
@@ -453,8 +497,8 @@ def _program_list(experiment: _Exported, basis: _Basis, physical: _Physical | No
             site_blocks.append(_Blocks(first.qubits, keep_identity, basis, found,
                                        register.labels, escaped))
         gates = [g for site in experiment.sites for e in site.experiments for g in e.interleaved]
-        definitions = list(dict.fromkeys(d for blocks in site_blocks
-                                         for d in blocks.definitions(gates)))
+        definitions = _declarations([*(g for blocks in site_blocks for g in blocks.gates()),
+                                     *gates])
         count = len(experiment.lengths) * experiment.samples
         return [(program_name(round_, experiment.lengths[i // experiment.samples],
                               i % experiment.samples), round_,
@@ -471,7 +515,7 @@ def _program_list(experiment: _Exported, basis: _Basis, physical: _Physical | No
         definitions = blocks.definitions(e.interleaved)
         listed.extend((program_name(e.name, s.length, s.sample), e.name, s.length, s.sample,
                        functools.partial(_sequence_program, s, blocks, register, definitions,
-                                         barriers))
+                                         barriers, lists))
                       for s in e.sequences)
     return listed
 
@@ -628,7 +672,8 @@ class _Raw:
         return "".join(out)
 
 
-def _experiment_record(experiment: Experiment, prefix: str | None, raw: _Raw) -> dict[str, Any]:
+def _experiment_record(experiment: Experiment, prefix: str | None, raw: _Raw,
+                       lists: Callable[[Sequence], str] = _element_list) -> dict[str, Any]:
     """`experiment` as JSON values, its words and sequences as `raw` text; its sequences'
     programs are named after `prefix` (the round of a simultaneous experiment) or the
     experiment's name."""
@@ -657,7 +702,7 @@ def _experiment_record(experiment: Experiment, prefix: str | None, raw: _Raw) ->
     names = {key: json.dumps([gate.name for gate in gates]) for key, gates in recoveries.items()}
     name = json.dumps(prefix or experiment.name)[1:-1]
     rows = [f'{{"program": "{name}/m{s.length:04d}_s{s.sample:03d}", "length": {s.length},'
-            f' "sample": {s.sample}, "elements": [{_element_list(s)}], "recovery":'
+            f' "sample": {s.sample}, "elements": [{lists(s)}], "recovery":'
             f' {names[id(s.recovery)]}}}' for s in sequences]
     interleaved: dict[str, Any] | None = None
     if experiment.interleaved_element is not None:
@@ -690,9 +735,10 @@ def _basis_record(basis: _Basis) -> str | None:
 
 def _document(experiment: _Exported, listed: list[_Listed], basis: _Basis,
               physical: _Physical | None, width: SupportsIndex | None, keep_identity: bool,
-              layout: str) -> str:
+              layout: str, lists: Callable[[Sequence], str] = _element_list) -> str:
     """The JSON text of the document; for the single layout, `listed` makes each program
-    JSON-escaped (``_program_list(..., escaped=True)``), spliced in as it is."""
+    JSON-escaped (``_program_list(..., escaped=True)``), spliced in as it is. `lists`
+    gives the sequences' element lists."""
     kind, experiments = _kind(experiment)
     raw = _Raw()
     document: dict[str, Any] = {"format": FORMAT, "version": VERSION, "kind": kind,
@@ -705,14 +751,14 @@ def _document(experiment: _Exported, listed: list[_Listed], basis: _Basis,
             "seed": s.seed, "spawn_key": list(s.spawn_key), "nested": s.nested,
             "width": s.width,
             "sites": [{"physical": list(site.physical),
-                       "experiments": [_experiment_record(e, round_, raw) for e, round_ in
+                       "experiments": [_experiment_record(e, round_, raw, lists) for e, round_ in
                                        zip(site.experiments, s.rounds)]}
                       for site in s.sites]})
     else:
         register = None if physical is None else _labels(physical, experiments[0].qubits, width)
         document.update({"physical": None if register is None else list(register[0]),
                          "width": None if register is None else register[1],
-                         "experiments": [_experiment_record(e, None, raw) for e in experiments]})
+                         "experiments": [_experiment_record(e, None, raw, lists) for e in experiments]})
     document["programs"] = [
         {"program": name, "round": round_, "length": length, "sample": sample,
          **({"qasm": raw(f'"{make()}"')} if layout == "single" else {})}
@@ -749,15 +795,17 @@ def to_json(experiment: _Exported, keep_identity: bool = False, *,
     >>> document["programs"][0]["program"]
     'standard/m0002_s000'
     """
+    lists = _ElementLists()
     listed = _program_list(experiment, basis, physical, width, keep_identity, group,
-                           escaped=layout == "single")
-    return _document(experiment, listed, basis, physical, width, keep_identity, _layout(layout))
+                           escaped=layout == "single", lists=lists)
+    return _document(experiment, listed, basis, physical, width, keep_identity, _layout(layout),
+                     lists)
 
 
 # --- Files ------------------------------------------------------------------------------
 
 
-def _write_file(path: pathlib.Path, data: bytes) -> None:
+def _write_file(path: str | pathlib.Path, data: bytes) -> None:
     """One file in one write: no temporary, no fsync (the folder is renamed into place)."""
     fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o666)
     try:
@@ -830,18 +878,27 @@ def write_experiment(experiment: _Exported, folder: str | os.PathLike[str], *,
         As for `to_qasm3`, and for an unknown layout.
     """
     layout = _layout(layout)
+    lists = _ElementLists()
     listed = _program_list(experiment, basis, physical, width, keep_identity, group,
-                           escaped=layout == "single")
+                           escaped=layout == "single", lists=lists)
     folder = pathlib.Path(folder)
+    if os.path.lexists(folder) and not folder.is_dir():  # a file, or a link to nothing
+        raise NotADirectoryError(errno.ENOTDIR, "not a folder", str(folder))
     tops = _tops(name for name, *_ in listed) if layout == "files" else []
     entries = [DOCUMENT, *tops]
     present = [folder / entry for entry in entries if os.path.lexists(folder / entry)]
     if present and not replace:
         raise FileExistsError(errno.EEXIST, "an experiment is already there"
                               " (replace=True replaces it)", str(present[0]))
-    folder.mkdir(parents=True, exist_ok=True)
+    # The folders made here, deepest first: a failure takes them away again if empty.
+    made = [f for f in (folder, *folder.parents) if not os.path.lexists(f)]
+    try:
+        folder.mkdir(parents=True, exist_ok=True)
+        staging = pathlib.Path(tempfile.mkdtemp(prefix=".vantrel_rb-", dir=folder))
+    except BaseException:
+        _remove_empty(made)
+        raise
     leaving = list(dict.fromkeys([*entries, *_previous_tops(folder)]))
-    staging = pathlib.Path(tempfile.mkdtemp(prefix=".vantrel_rb-", dir=folder))
     new, old = staging / "new", staging / "old"
     # Renames done, undone last first when a later step fails.
     moved: list[tuple[pathlib.Path, pathlib.Path]] = []
@@ -851,11 +908,13 @@ def write_experiment(experiment: _Exported, folder: str | os.PathLike[str], *,
         for top in tops:
             (new / top).mkdir()
         if layout == "files":
+            under = f"{new}{os.sep}"  # a string: a path object per program costs more
             for done, (name, _, _, _, make) in enumerate(listed, 1):
-                _write_file(new / f"{name}.qasm", make().encode())
+                _write_file(f"{under}{name}.qasm", make().encode())
                 if progress:
                     progress(done, len(listed))
-        document = _document(experiment, listed, basis, physical, width, keep_identity, layout)
+        document = _document(experiment, listed, basis, physical, width, keep_identity, layout,
+                             lists)
         _write_file(new / DOCUMENT, document.encode())
         if progress and layout == "single":
             progress(len(listed), len(listed))
@@ -876,11 +935,21 @@ def write_experiment(experiment: _Exported, folder: str | os.PathLike[str], *,
         except OSError:
             keep = True  # the old files may still be in staging: never delete them
             error.add_note(f"the previous files are in {old}")
-        raise
-    finally:
         if not keep:
             shutil.rmtree(staging, ignore_errors=True)
+            _remove_empty(made)
+        raise
+    shutil.rmtree(staging, ignore_errors=True)
     return folder / DOCUMENT
+
+
+def _remove_empty(folders: list[pathlib.Path]) -> None:
+    """Removes the folders, deepest first, as far as they are empty."""
+    for folder in folders:
+        try:
+            folder.rmdir()
+        except OSError:
+            return
 
 
 # --- Reading back -----------------------------------------------------------------------
@@ -935,9 +1004,9 @@ def _read_experiment_record(record: object, where: str) -> Experiment:
     name = _get(record, "experiment", str, where)
     assert isinstance(record, dict)  # as _get found it
     qubits = _get(record, "qubits", int, where)
-    if qubits not in _ORDER:
+    if qubits not in ORDER:
         raise _Damaged(f"{where}['qubits'] is {qubits}, not 1 or 2")
-    order = _ORDER[qubits]
+    order = ORDER[qubits]
     lengths = _ints(_get(record, "lengths", list, where), f"{where}['lengths']", 1)
     samples = _get(record, "samples", int, where)
     seed = record.get("seed")
