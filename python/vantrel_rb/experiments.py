@@ -80,18 +80,21 @@ class _Drawn:
     def sequences(self, lengths: tuple[int, ...], samples: int, qubits: int,
                   progress: Progress | None = None) -> tuple["Sequence", ...]:
         """One `Sequence` per stored sequence, each reading its part on demand."""
-        new, put = object.__new__, object.__setattr__
+        new = object.__new__
+        # The slots' own setters: a frozen Sequence refuses plain assignment.
+        length, sample, of, drawn, index, elements, cliffords = (
+            getattr(Sequence, name).__set__ for name in Sequence.__slots__)
         count = len(self.starts) - 1
         result = []
         for i in range(count):
             sequence = new(Sequence)
-            put(sequence, "length", lengths[i // samples])
-            put(sequence, "sample", i % samples)
-            put(sequence, "qubits", qubits)
-            put(sequence, "_drawn", self)
-            put(sequence, "_index", i)
-            put(sequence, "_elements", None)
-            put(sequence, "_cliffords", None)
+            length(sequence, lengths[i // samples])
+            sample(sequence, i % samples)
+            of(sequence, qubits)
+            drawn(sequence, self)
+            index(sequence, i)
+            elements(sequence, None)
+            cliffords(sequence, None)
             result.append(sequence)
             if progress:
                 progress(i + 1, count)

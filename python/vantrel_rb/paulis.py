@@ -93,7 +93,7 @@ class Actions:
         undone = np.empty_like(self.elements)  # each row's inverse permutation
         np.put_along_axis(undone, self.elements, np.arange(self.width)[None], axis=1)
         self.inverse = self._by_key[self._key(undone[:, self.generators])]
-        self._then: dict[int, npt.NDArray[np.int32]] = {}
+        self._flats: dict[int | None, npt.NDArray[np.intp]] = {}
 
     def _key(self, images: npt.NDArray[np.integer[Any]]) -> npt.NDArray[np.int64]:
         shifts = self.bits * np.arange(images.shape[-1], dtype=np.int64)
@@ -121,14 +121,14 @@ class Actions:
                 then: int | None = None) -> npt.NDArray[np.bool_]:
         """Whether each sequence plays the identity: its `sizes[r]` elements (stored as
         `products` takes them) in time order, each followed by element `then` when one
-        is given, then the catalogue gates of element `recoveries[r]`'s word one by one.
+        is given, then element `recoveries[r]`'s word: its catalogue gates' actions,
+        composed in time order.
 
         Each generator is carried through the sequence position by position, a path
         that shares nothing with `products` nor with the module's multiplication table:
         a wrong recovery cannot pass. The sequences are laid out position by position,
         longest first, so that each step is one look-up for every sequence still playing."""
-        table = self.elements if then is None else self._followed_by(then)
-        flat = table.ravel()
+        flat = self._flat(then)
         sizes = np.asarray(sizes, dtype=np.intp)
         order = np.argsort(-sizes, kind="stable")
         lengths = sizes[order]
@@ -138,24 +138,28 @@ class Actions:
         steps = np.arange(int(lengths[0]), dtype=np.intp)[:, None]
         at = starts + np.minimum(steps, lengths - 1)
         rows = np.asarray(elements, dtype=np.intp)[at] * self.width
-        state = np.tile(self.generators, (len(order), 1))
-        active = len(order)
-        for k in range(len(rows)):
-            while lengths[active - 1] <= k:
-                active -= 1
-            state[:active] = flat[rows[k, :active, None] + state[:active]]
-        codes = self._gate_code[np.asarray(recoveries)[order]]
-        for k in range(1, codes.shape[1]):
-            state = self.gates[codes[:, k, None], state]  # padding is code 0, the idle
+        # How many sequences still play at each step: the longest come first.
+        playing = (len(lengths) - np.searchsorted(lengths[::-1], steps[:, 0], "right")).tolist()
+        state = np.tile(self.generators.astype(np.intp), (len(order), 1))
+        index = np.empty_like(state)
+        for k, active in enumerate(playing):
+            now = state[:active]
+            np.add(rows[k, :active, None], now, out=index[:active])
+            flat.take(index[:active], out=now, mode="clip")  # in range: no clip happens
+        # The recovery's word, its catalogue gates composed in time order: one step.
+        word = self._flat(None)
+        state = word[np.asarray(recoveries, dtype=np.intp)[order, None] * self.width + state]
         ok = np.empty(len(order), dtype=bool)
         ok[order] = (state == self.generators).all(axis=1)
         return ok
 
-    def _followed_by(self, then: int) -> npt.NDArray[np.int32]:
-        """The action of each element followed by element `then`, by element."""
-        if then not in self._then:
-            self._then[then] = self.elements[then][self.elements]
-        return self._then[then]
+    def _flat(self, then: int | None) -> npt.NDArray[np.intp]:
+        """The actions of the elements (each followed by `then`) as one flat index array."""
+        if then not in self._flats:
+            table = self.elements if then is None else self.elements[then][self.elements]
+            self._flats[then] = table.astype(np.intp).ravel()
+        return self._flats[then]
+
 
 
 def actions(group: Any) -> Actions:
