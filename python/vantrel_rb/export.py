@@ -268,11 +268,12 @@ def _word_texts(words: _Words, qubits: int, keep_identity: bool) -> list[str]:
 
 
 def _word_names(words: _Words, qubits: int) -> list[str]:
-    """Each element's ``"element": [gate names]`` entry of the JSON ``"words"``."""
+    """Each element's gate names as a JSON list, as the ``"words"`` and the recoveries
+    of the JSON write them."""
     def make(words: _Words) -> list[str]:
         found = [""] * ORDER[qubits]
         for e in (range(len(words)) if isinstance(words, tuple) else words):
-            found[e] = f'"{e}": {json.dumps([gate.name for gate in words[e]])}'
+            found[e] = json.dumps([gate.name for gate in words[e]])
         return found
     return _by_identity(_WORD_NAMES, words, make)
 
@@ -285,22 +286,45 @@ def _word_codes(words: tuple[tuple[Gate, ...], ...], qubits: int) -> npt.NDArray
     return _by_identity(_WORD_CODES, words, make)
 
 
+@functools.cache
+def _ascii_numbers() -> tuple[npt.NDArray[np.bytes_], npt.NDArray[np.intp]]:
+    """Each element's ``b"k, "``, NUL-padded to one width; and its length."""
+    numbers = [f"{n}, ".encode() for n in _NUMBERS]
+    return np.array(numbers), np.array(list(map(len, numbers)), dtype=np.intp)
+
+
+# By the identity of a drawn store (kept alive here): all its elements as one ASCII list.
+_ELEMENT_TEXTS: dict[int, tuple[object, tuple[bytes, npt.NDArray[np.intp]]]] = {}
+
+
+def _element_texts(drawn: _Drawn) -> tuple[bytes, npt.NDArray[np.intp]]:
+    """Every element of the store as ``b"3, 17, 9, "`` and where each element's text
+    starts, made at once for all its sequences: no text holds a NUL but the padding."""
+    numbers, widths = _ascii_numbers()
+    text = numbers[drawn.elements].tobytes().replace(b"\0", b"")
+    return text, np.concatenate(([0], np.cumsum(widths[drawn.elements])))
+
+
 def _element_list(sequence: Sequence) -> str:
     """The sequence's elements as the JSON and the program header write them."""
-    elements = sequence._array().tolist()
-    # A drawn or read sequence's elements are the group's; one made by hand may be any int.
-    return ", ".join(map(_NUMBERS.__getitem__ if sequence._drawn.words else str, elements))
+    drawn, i = sequence._drawn, sequence._index
+    if not drawn.words:  # made by hand: its elements may be any int
+        return ", ".join(map(str, sequence._array().tolist()))
+    # A drawn or read sequence's elements are the group's.
+    text, at = _by_identity(_ELEMENT_TEXTS, drawn, _element_texts)
+    begin, end = int(at[drawn.starts[i]]), int(at[drawn.starts[i + 1]])
+    return text[begin:max(begin, end - 2)].decode()
 
 
-class _ElementLists(dict[int, tuple[Sequence, str]]):
-    """`_element_list` made once per sequence of an export, for its program's header
-    and its row of the JSON."""
+# By the identity of a list of element texts (kept alive here): the texts as an array,
+# and which of them play a gate.
+_TEXT_ARRAYS: dict[int, tuple[object, tuple[npt.NDArray[np.object_], npt.NDArray[np.bool_]]]] = {}
 
-    def __call__(self, sequence: Sequence) -> str:
-        found = self.get(id(sequence))
-        if found is None or found[0] is not sequence:
-            found = self[id(sequence)] = (sequence, _element_list(sequence))
-        return found[1]
+
+def _text_array(texts: list[str]) -> tuple[npt.NDArray[np.object_], npt.NDArray[np.bool_]]:
+    table = np.empty(len(texts), dtype=object)
+    table[:] = texts
+    return table, np.array(list(map(bool, texts)), dtype=bool)
 
 
 class _Blocks:
@@ -322,6 +346,9 @@ class _Blocks:
         self.escaped = escaped
         self.compiled: _Compiled | None = None
         self.by_gates: dict[int, tuple[tuple[Gate, ...], str]] = {}  # id -> (gates, text)
+        # id of a drawn store -> (store, every element's block, where a block plays a gate)
+        self.by_drawn: dict[int, tuple[_Drawn, npt.NDArray[np.object_],
+                                       npt.NDArray[np.bool_]]] = {}
         if basis is not None:
             assert group is not None, "a basis compiles with a group"
             self.compiled = compiled(group, _basis_spec(basis, qubits))
@@ -350,33 +377,55 @@ class _Blocks:
                              f" {sequence.sample}) is no element's word of this group")
         return element
 
-    def of_sequence(self, sequence: Sequence, keep_empty: bool = False) -> list[str]:
-        """The sequence's blocks in time order, the recovery last; without `keep_empty`,
-        only those that play a gate."""
+    def _drawn_blocks(self, drawn: _Drawn) -> tuple[npt.NDArray[np.object_],
+                                                     npt.NDArray[np.bool_]]:
+        """Every element's block of a drawn store, its interleaved slots in place, and
+        where a block plays a gate: made at once for all the store's sequences."""
+        found = self.by_drawn.get(id(drawn))
+        if found is not None and found[0] is drawn:
+            return found[1], found[2]
+        texts = self.native if self.compiled is not None else _placed_all(
+            self._own(_word_texts(drawn.words, self.qubits, self.keep_identity)), self.labels)
+        table, playing = _by_identity(_TEXT_ARRAYS, texts, _text_array)
+        blocks, plays = table[drawn.elements], playing[drawn.elements]
+        if drawn.slot is not None:  # every sequence starts at an even place
+            # With a basis only a gate given natively is played as it is.
+            slot = (self._of_gates(drawn.slot) if self.compiled is None
+                    or drawn.slot[0].code is None else self.native[int(drawn.elements[1])])
+            blocks[1::2], plays[1::2] = slot, bool(slot)
+        self.by_drawn[id(drawn)] = (drawn, blocks, plays)
+        return blocks, plays
+
+    def _recovery(self, sequence: Sequence) -> str:
         drawn, i = sequence._drawn, sequence._index
-        elements = sequence._array().tolist()
-        if not drawn.words:  # made from gates, not drawn: block by block
-            blocks = [self._of_gates(gates) if self.compiled is None or gates[:1]
-                      and gates[0].code is None else self.native[e]
-                      for e, gates in zip(elements, sequence.cliffords)]
-        else:
-            texts = self.native if self.compiled is not None else _placed_all(
-                self._own(_word_texts(drawn.words, self.qubits, self.keep_identity)),
-                self.labels)
-            blocks = list(map(texts.__getitem__, elements))
-            if drawn.slot is not None:
-                # With a basis only a gate given natively is played as it is.
-                slot = (self._of_gates(drawn.slot) if self.compiled is None
-                        or drawn.slot[0].code is None else self.native[elements[1]])
-                blocks[1::2] = [slot] * (len(blocks) // 2)
         recovery = drawn.recoveries[i]
         if self.compiled is None:
-            blocks.append(self._of_gates(recovery))
-        elif drawn.recovery_elements is not None:
-            blocks.append(self.native[int(drawn.recovery_elements[i])])
-        else:
-            blocks.append(self.native[self._element(recovery, sequence)])
-        return blocks if keep_empty else list(filter(None, blocks))
+            return self._of_gates(recovery)
+        if drawn.recovery_elements is not None:
+            return self.native[int(drawn.recovery_elements[i])]
+        return self.native[self._element(recovery, sequence)]
+
+    def row(self, sequence: Sequence) -> tuple[npt.NDArray[np.object_], npt.NDArray[np.bool_]]:
+        """Every block of the sequence before its recovery, in time order, and where a
+        block plays a gate."""
+        drawn, i = sequence._drawn, sequence._index
+        if drawn.words:
+            every, plays = self._drawn_blocks(drawn)
+            begin, end = drawn.starts[i], drawn.starts[i + 1]
+            return every[begin:end], plays[begin:end]
+        # Made from gates, not drawn: block by block.
+        texts = [self._of_gates(gates) if self.compiled is None or gates[:1]
+                 and gates[0].code is None else self.native[e]
+                 for e, gates in zip(sequence._array().tolist(), sequence.cliffords)]
+        table, playing = _text_array(texts)
+        return table, playing
+
+    def of_sequence(self, sequence: Sequence) -> list[str]:
+        """The sequence's blocks that play a gate, in time order, the recovery last."""
+        every, plays = self.row(sequence)
+        blocks: list[str] = every[plays].tolist()
+        last = self._recovery(sequence)
+        return blocks + [last] if last else blocks
 
     def gates(self) -> list[Gate]:
         """The gates of its own these blocks play that a program may need to define."""
@@ -416,12 +465,11 @@ _HEAD = 'OPENQASM 3.0;\ninclude "stdgates.inc";\n'
 
 
 def _sequence_program(sequence: Sequence, blocks: _Blocks, register: _Register,
-                      definitions: list[str], barriers: bool = True,
-                      lists: Callable[[Sequence], str] = _element_list) -> str:
+                      definitions: list[str], barriers: bool = True) -> str:
     """The sequence's program, JSON-escaped when `blocks` are."""
     lines = "".join(f"{d}\n" for d in definitions)
     head = (f"{_HEAD}// RB sequence: length {sequence.length}, sample {sequence.sample},"
-            f" elements [{lists(sequence)}]\n{lines}{register.declare}")
+            f" elements [{_element_list(sequence)}]\n{lines}{register.declare}")
     barrier, measure = register.barrier if barriers else "", register.measure
     if blocks.escaped:
         head, barrier, measure = _escaped(head), _escaped(barrier), _escaped(measure)
@@ -433,14 +481,21 @@ def _simultaneous_program(simultaneous: SimultaneousExperiment, round_index: int
                           barriers: bool = True) -> str:
     """Program `index` of round `round_index`, JSON-escaped when the sites' blocks are."""
     length, sample = divmod(index, simultaneous.samples)
-    per_site = [blocks.of_sequence(site.experiments[round_index].sequences[index], True)
-                for site, blocks in zip(simultaneous.sites, site_blocks)]
-    # Right-aligned: a site with fewer blocks starts later, so that every site's
-    # recovery ends at the common measurement. A site idles through the layer of an
-    # element it plays no gate for, so its other elements keep their layers.
-    layers = ["".join(layer) for layer in itertools.zip_longest(
-        *(reversed(blocks) for blocks in per_site), fillvalue="")]
-    layers = list(filter(None, reversed(layers)))
+    sequences = [site.experiments[round_index].sequences[index] for site in simultaneous.sites]
+    rows = [blocks.row(sequence) for sequence, blocks in zip(sequences, site_blocks)]
+    # A layer per column, the sites' blocks in its rows and a barrier below them: each
+    # site right-aligned, so that a site with fewer blocks starts later and every
+    # recovery (the last column) ends at the common measurement. A site idles through
+    # the layer of an element it plays no gate for, so its other elements keep their
+    # layers; a layer where no site plays is left out.
+    depth = 1 + max(len(texts) for texts, _ in rows)
+    grid = np.full((len(rows) + 1, depth), "", dtype=object)
+    played = np.zeros(depth, dtype=bool)
+    for k, ((texts, plays), sequence) in enumerate(zip(rows, sequences)):
+        grid[k, depth - 1 - len(texts):-1], last = texts, site_blocks[k]._recovery(sequence)
+        grid[k, -1] = last
+        played[depth - 1 - len(texts):-1] |= plays
+        played[-1] |= bool(last)
     width = simultaneous.width
     lines = "".join(f"{d}\n" for d in definitions)
     head = (f"{_HEAD}// simultaneous RB: round {simultaneous.rounds[round_index]}, length"
@@ -449,7 +504,12 @@ def _simultaneous_program(simultaneous: SimultaneousExperiment, round_index: int
     barrier, measure = "barrier q;\n" if barriers else "", "c = measure q;\n"
     if site_blocks[0].escaped:
         head, barrier, measure = _escaped(head), _escaped(barrier), _escaped(measure)
-    return head + barrier.join(layers) + measure
+    layers = grid[:, played]
+    if not layers.size:
+        return head + measure
+    layers[-1] = barrier
+    layers[-1, -1] = measure  # after the last layer
+    return head + "".join(layers.T.ravel().tolist())
 
 
 # --- The three kinds --------------------------------------------------------------------
@@ -478,11 +538,10 @@ def _layout(layout: str) -> str:
 
 def _program_list(experiment: _Exported, basis: _Basis, physical: _Physical | None,
                   width: SupportsIndex | None, keep_identity: bool, group: CliffordGroup | None,
-                  barriers: bool = True, escaped: bool = False,
-                  lists: Callable[[Sequence], str] = _element_list) -> list[_Listed]:
+                  barriers: bool = True, escaped: bool = False) -> list[_Listed]:
     """[(name, round, length, sample, make)]: every program of an export, `make()` giving
     its text (JSON-escaped if `escaped`); the blocks are shared by all programs of the
-    export, and `lists` gives the element lists of their headers."""
+    export."""
     _, experiments = _kind(experiment)
     if isinstance(experiment, SimultaneousExperiment):
         if physical is not None or width is not None:
@@ -515,7 +574,7 @@ def _program_list(experiment: _Exported, basis: _Basis, physical: _Physical | No
         definitions = blocks.definitions(e.interleaved)
         listed.extend((program_name(e.name, s.length, s.sample), e.name, s.length, s.sample,
                        functools.partial(_sequence_program, s, blocks, register, definitions,
-                                         barriers, lists))
+                                         barriers))
                       for s in e.sequences)
     return listed
 
@@ -672,8 +731,7 @@ class _Raw:
         return "".join(out)
 
 
-def _experiment_record(experiment: Experiment, prefix: str | None, raw: _Raw,
-                       lists: Callable[[Sequence], str] = _element_list) -> dict[str, Any]:
+def _experiment_record(experiment: Experiment, prefix: str | None, raw: _Raw) -> dict[str, Any]:
     """`experiment` as JSON values, its words and sequences as `raw` text; its sequences'
     programs are named after `prefix` (the round of a simultaneous experiment) or the
     experiment's name."""
@@ -681,14 +739,20 @@ def _experiment_record(experiment: Experiment, prefix: str | None, raw: _Raw,
     sequences = experiment.sequences
     stores = {id(s._drawn): s._drawn for s in sequences}
     drawn = next(iter(stores.values()))
-    recoveries = {id(s.recovery): s.recovery for s in sequences}
-    if len(stores) == 1 and isinstance(drawn.words, tuple) and drawn.words:
-        # Drawn from a group: its words are catalogue gates, found by code in bulk.
-        random = np.unique(np.concatenate([s._array()[::step] for s in sequences]))
-        entries = list(map(_word_names(drawn.words, experiment.qubits).__getitem__,
-                           random.tolist()))
-        codes = np.bitwise_or.reduce(_word_codes(drawn.words, experiment.qubits)[random])
+    if (len(stores) == 1 and isinstance(drawn.words, tuple) and drawn.words
+            and drawn.recovery_elements is not None
+            and [s._index for s in sequences] == list(range(len(drawn.recoveries)))):
+        # Drawn from a group: its words are catalogue gates, found by code in bulk, and
+        # the recoveries are its elements' words.
+        named = _word_names(drawn.words, experiment.qubits)
+        codes_of = _word_codes(drawn.words, experiment.qubits)
+        random = np.flatnonzero(np.bincount(drawn.elements[::step], minlength=len(named)))
+        entries = [f'"{e}": {named[e]}' for e in random.tolist()]
+        recovered = drawn.recovery_elements.tolist()
+        codes = np.bitwise_or.reduce(codes_of[random]) | np.bitwise_or.reduce(
+            codes_of[drawn.recovery_elements])
         played = [gate for gate in catalogue(experiment.qubits) if codes >> gate.code & 1]
+        recoveries = list(map(named.__getitem__, recovered))
     else:  # read back or made by hand: their own gates
         found: dict[int, tuple[Gate, ...]] = {}
         for s in sequences:
@@ -697,13 +761,16 @@ def _experiment_record(experiment: Experiment, prefix: str | None, raw: _Raw,
         entries = [f'"{e}": {json.dumps([gate.name for gate in word])}'
                    for e, word in words.items()]
         played = list(itertools.chain(*{id(w): w for w in words.values()}.values()))
-    played += itertools.chain(experiment.interleaved, *recoveries.values())
+        by_id = {id(s.recovery): s.recovery for s in sequences}
+        played += itertools.chain(*by_id.values())
+        names = {key: json.dumps([gate.name for gate in gates]) for key, gates in by_id.items()}
+        recoveries = [names[id(s.recovery)] for s in sequences]
+    played += experiment.interleaved
     used = {gate.name: gate for gate in dict(zip(map(id, played), played)).values()}
-    names = {key: json.dumps([gate.name for gate in gates]) for key, gates in recoveries.items()}
     name = json.dumps(prefix or experiment.name)[1:-1]
     rows = [f'{{"program": "{name}/m{s.length:04d}_s{s.sample:03d}", "length": {s.length},'
-            f' "sample": {s.sample}, "elements": [{lists(s)}], "recovery":'
-            f' {names[id(s.recovery)]}}}' for s in sequences]
+            f' "sample": {s.sample}, "elements": [{_element_list(s)}], "recovery":'
+            f' {recovery}}}' for s, recovery in zip(sequences, recoveries)]
     interleaved: dict[str, Any] | None = None
     if experiment.interleaved_element is not None:
         interleaved = {"element": experiment.interleaved_element,
@@ -735,10 +802,9 @@ def _basis_record(basis: _Basis) -> str | None:
 
 def _document(experiment: _Exported, listed: list[_Listed], basis: _Basis,
               physical: _Physical | None, width: SupportsIndex | None, keep_identity: bool,
-              layout: str, lists: Callable[[Sequence], str] = _element_list) -> str:
+              layout: str) -> str:
     """The JSON text of the document; for the single layout, `listed` makes each program
-    JSON-escaped (``_program_list(..., escaped=True)``), spliced in as it is. `lists`
-    gives the sequences' element lists."""
+    JSON-escaped (``_program_list(..., escaped=True)``), spliced in as it is."""
     kind, experiments = _kind(experiment)
     raw = _Raw()
     document: dict[str, Any] = {"format": FORMAT, "version": VERSION, "kind": kind,
@@ -751,14 +817,14 @@ def _document(experiment: _Exported, listed: list[_Listed], basis: _Basis,
             "seed": s.seed, "spawn_key": list(s.spawn_key), "nested": s.nested,
             "width": s.width,
             "sites": [{"physical": list(site.physical),
-                       "experiments": [_experiment_record(e, round_, raw, lists) for e, round_ in
+                       "experiments": [_experiment_record(e, round_, raw) for e, round_ in
                                        zip(site.experiments, s.rounds)]}
                       for site in s.sites]})
     else:
         register = None if physical is None else _labels(physical, experiments[0].qubits, width)
         document.update({"physical": None if register is None else list(register[0]),
                          "width": None if register is None else register[1],
-                         "experiments": [_experiment_record(e, None, raw, lists) for e in experiments]})
+                         "experiments": [_experiment_record(e, None, raw) for e in experiments]})
     document["programs"] = [
         {"program": name, "round": round_, "length": length, "sample": sample,
          **({"qasm": raw(f'"{make()}"')} if layout == "single" else {})}
@@ -795,11 +861,9 @@ def to_json(experiment: _Exported, keep_identity: bool = False, *,
     >>> document["programs"][0]["program"]
     'standard/m0002_s000'
     """
-    lists = _ElementLists()
     listed = _program_list(experiment, basis, physical, width, keep_identity, group,
-                           escaped=layout == "single", lists=lists)
-    return _document(experiment, listed, basis, physical, width, keep_identity, _layout(layout),
-                     lists)
+                           escaped=layout == "single")
+    return _document(experiment, listed, basis, physical, width, keep_identity, _layout(layout))
 
 
 # --- Files ------------------------------------------------------------------------------
@@ -878,9 +942,8 @@ def write_experiment(experiment: _Exported, folder: str | os.PathLike[str], *,
         As for `to_qasm3`, and for an unknown layout.
     """
     layout = _layout(layout)
-    lists = _ElementLists()
     listed = _program_list(experiment, basis, physical, width, keep_identity, group,
-                           escaped=layout == "single", lists=lists)
+                           escaped=layout == "single")
     folder = pathlib.Path(folder)
     if os.path.lexists(folder) and not folder.is_dir():  # a file, or a link to nothing
         raise NotADirectoryError(errno.ENOTDIR, "not a folder", str(folder))
@@ -913,8 +976,7 @@ def write_experiment(experiment: _Exported, folder: str | os.PathLike[str], *,
                 _write_file(f"{under}{name}.qasm", make().encode())
                 if progress:
                     progress(done, len(listed))
-        document = _document(experiment, listed, basis, physical, width, keep_identity, layout,
-                             lists)
+        document = _document(experiment, listed, basis, physical, width, keep_identity, layout)
         _write_file(new / DOCUMENT, document.encode())
         if progress and layout == "single":
             progress(len(listed), len(listed))
