@@ -220,7 +220,7 @@ _NUMBERS = [str(k) for k in range(max(ORDER.values()))]
 # By the identity of a words container (kept alive here): each element's catalogue
 # text per keep_identity, and its gate names as JSON.
 _WORD_TEXTS: dict[int, tuple[object, dict[bool, list[str]]]] = {}
-_WORD_NAMES: dict[int, tuple[object, list[str]]] = {}
+_WORD_NAMES: dict[int, tuple[object, tuple[list[str], list[str]]]] = {}
 _WORD_CODES: dict[int, tuple[object, npt.NDArray[np.int64]]] = {}
 # By the identity of a list of element texts (kept alive here): the texts escaped.
 _ESCAPED_TEXTS: dict[int, tuple[object, list[str]]] = {}
@@ -267,14 +267,15 @@ def _word_texts(words: _Words, qubits: int, keep_identity: bool) -> list[str]:
     return texts[keep_identity]
 
 
-def _word_names(words: _Words, qubits: int) -> list[str]:
-    """Each element's gate names as a JSON list, as the ``"words"`` and the recoveries
-    of the JSON write them."""
-    def make(words: _Words) -> list[str]:
-        found = [""] * ORDER[qubits]
+def _word_names(words: _Words, qubits: int) -> tuple[list[str], list[str]]:
+    """Each element's gate names as a JSON list, as the recoveries of the JSON write
+    them, and its ``"element": [gate names]`` entry of the JSON ``"words"``."""
+    def make(words: _Words) -> tuple[list[str], list[str]]:
+        names, entries = [""] * ORDER[qubits], [""] * ORDER[qubits]
         for e in (range(len(words)) if isinstance(words, tuple) else words):
-            found[e] = json.dumps([gate.name for gate in words[e]])
-        return found
+            names[e] = json.dumps([gate.name for gate in words[e]])
+            entries[e] = f'"{e}": {names[e]}'
+        return names, entries
     return _by_identity(_WORD_NAMES, words, make)
 
 
@@ -476,26 +477,71 @@ def _sequence_program(sequence: Sequence, blocks: _Blocks, register: _Register,
     return head + barrier.join(blocks.of_sequence(sequence)) + measure
 
 
+class _Round:
+    """The blocks of every site of one round of a simultaneous experiment, stacked: the
+    drawn sites whose sequences have the same numbers of blocks (standard or
+    interleaved) share arrays of sites × blocks, so that a program takes its blocks of
+    all of them in one slice. Sites whose sequences were made one by one are taken
+    sequence by sequence."""
+
+    def __init__(self, simultaneous: SimultaneousExperiment, round_index: int,
+                 site_blocks: list[_Blocks]) -> None:
+        by_shape: dict[tuple[int, ...], list[int]] = {}
+        self.alone: list[int] = []
+        for k, site in enumerate(simultaneous.sites):
+            sequences = site.experiments[round_index].sequences
+            drawn = sequences[0]._drawn
+            if drawn.words and all(s._drawn is drawn for s in sequences) and (
+                    [s._index for s in sequences] == list(range(len(sequences)))):
+                by_shape.setdefault(tuple(drawn.starts), []).append(k)
+            else:
+                self.alone.append(k)
+        # (rows, starts, blocks, plays, recoveries, whether each recovery plays)
+        self.stacks = []
+        for starts, rows in by_shape.items():
+            made = [site_blocks[k]._drawn_blocks(
+                simultaneous.sites[k].experiments[round_index].sequences[0]._drawn)
+                for k in rows]
+            last = np.array([[site_blocks[k]._recovery(s) for s in simultaneous.sites[k]
+                              .experiments[round_index].sequences] for k in rows], dtype=object)
+            self.stacks.append((np.array(rows), starts, np.stack([b for b, _ in made]),
+                                np.stack([p for _, p in made]), last, last.astype(bool)))
+
+
 def _simultaneous_program(simultaneous: SimultaneousExperiment, round_index: int, index: int,
                           site_blocks: list[_Blocks], definitions: list[str],
-                          barriers: bool = True) -> str:
-    """Program `index` of round `round_index`, JSON-escaped when the sites' blocks are."""
+                          barriers: bool = True,
+                          rounds: dict[int, _Round] | None = None) -> str:
+    """Program `index` of round `round_index`, JSON-escaped when the sites' blocks are;
+    `rounds` keeps each round's stacked blocks for the next program."""
     length, sample = divmod(index, simultaneous.samples)
-    sequences = [site.experiments[round_index].sequences[index] for site in simultaneous.sites]
-    rows = [blocks.row(sequence) for sequence, blocks in zip(sequences, site_blocks)]
+    rounds = {} if rounds is None else rounds
+    if round_index not in rounds:
+        rounds[round_index] = _Round(simultaneous, round_index, site_blocks)
+    stacked = rounds[round_index]
+    alone = [(k, simultaneous.sites[k].experiments[round_index].sequences[index])
+             for k in stacked.alone]
+    rows = [(k, sequence, site_blocks[k].row(sequence)) for k, sequence in alone]
     # A layer per column, the sites' blocks in its rows and a barrier below them: each
     # site right-aligned, so that a site with fewer blocks starts later and every
     # recovery (the last column) ends at the common measurement. A site idles through
     # the layer of an element it plays no gate for, so its other elements keep their
     # layers; a layer where no site plays is left out.
-    depth = 1 + max(len(texts) for texts, _ in rows)
-    grid = np.full((len(rows) + 1, depth), "", dtype=object)
+    depth = 1 + max([starts[index + 1] - starts[index] for _, starts, *_ in stacked.stacks]
+                    + [len(texts) for _, _, (texts, _) in rows])
+    grid = np.full((len(simultaneous.sites) + 1, depth), "", dtype=object)
     played = np.zeros(depth, dtype=bool)
-    for k, ((texts, plays), sequence) in enumerate(zip(rows, sequences)):
-        grid[k, depth - 1 - len(texts):-1], last = texts, site_blocks[k]._recovery(sequence)
-        grid[k, -1] = last
+    for sites, starts, blocks, plays, last, last_plays in stacked.stacks:
+        begin, end = starts[index], starts[index + 1]
+        grid[sites, depth - 1 - end + begin:-1] = blocks[:, begin:end]
+        grid[sites, -1] = last[:, index]
+        played[depth - 1 - end + begin:-1] |= plays[:, begin:end].any(axis=0)
+        played[-1] |= last_plays[:, index].any()
+    for k, sequence, (texts, plays) in rows:
+        grid[k, depth - 1 - len(texts):-1] = texts
+        grid[k, -1] = recovery = site_blocks[k]._recovery(sequence)
         played[depth - 1 - len(texts):-1] |= plays
-        played[-1] |= bool(last)
+        played[-1] |= bool(recovery)
     width = simultaneous.width
     lines = "".join(f"{d}\n" for d in definitions)
     head = (f"{_HEAD}// simultaneous RB: round {simultaneous.rounds[round_index]}, length"
@@ -559,11 +605,12 @@ def _program_list(experiment: _Exported, basis: _Basis, physical: _Physical | No
         definitions = _declarations([*(g for blocks in site_blocks for g in blocks.gates()),
                                      *gates])
         count = len(experiment.lengths) * experiment.samples
+        rounds: dict[int, _Round] = {}  # made by the round's first program, then shared
         return [(program_name(round_, experiment.lengths[i // experiment.samples],
                               i % experiment.samples), round_,
                  experiment.lengths[i // experiment.samples], i % experiment.samples,
                  functools.partial(_simultaneous_program, experiment, r, i, site_blocks,
-                                   definitions, barriers))
+                                   definitions, barriers, rounds))
                 for r, round_ in enumerate(experiment.rounds) for i in range(count)]
     first = experiments[0]
     found = None if basis is None else _group_for(first.table, first.qubits, group)
@@ -744,10 +791,10 @@ def _experiment_record(experiment: Experiment, prefix: str | None, raw: _Raw) ->
             and [s._index for s in sequences] == list(range(len(drawn.recoveries)))):
         # Drawn from a group: its words are catalogue gates, found by code in bulk, and
         # the recoveries are its elements' words.
-        named = _word_names(drawn.words, experiment.qubits)
+        named, entry = _word_names(drawn.words, experiment.qubits)
         codes_of = _word_codes(drawn.words, experiment.qubits)
         random = np.flatnonzero(np.bincount(drawn.elements[::step], minlength=len(named)))
-        entries = [f'"{e}": {named[e]}' for e in random.tolist()]
+        entries = list(map(entry.__getitem__, random.tolist()))
         recovered = drawn.recovery_elements.tolist()
         codes = np.bitwise_or.reduce(codes_of[random]) | np.bitwise_or.reduce(
             codes_of[drawn.recovery_elements])
