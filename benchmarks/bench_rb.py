@@ -17,6 +17,7 @@ DIR holds rb22.dat and rb44.dat, made there with vantrel_rb.make_table when miss
 (default: a new temporary directory, removed at the end). Prints figures; never fails
 on them."""
 
+import compileall
 import os
 import shutil
 import statistics
@@ -67,6 +68,9 @@ def fresh_process(code):
 
 def first_sequence(tables, report):
     table = tables[2]
+    # An installed package has its bytecode, as NumPy's here has: compile the package's
+    # once, so that no fresh process compiles it again (PYTHONDONTWRITEBYTECODE may be set).
+    compileall.compile_dir(os.path.dirname(os.path.abspath(rb.__file__)), quiet=1)
     module = f"import numpy, Vantrel; Vantrel.RB44().load_from_file({table!r})"
     package = ("import sys, vantrel_rb as rb\n"
                f"rb.standard_rb(rb.CliffordGroup(2, {table!r}), [1], 1, seed=1)\n"

@@ -71,24 +71,25 @@ class Actions:
         n = group.qubits
         self.width = 2 * len(paulis)  # signed codes per element
         self.gates = _actions(np.array([gate.matrix for gate in group.gates]), paulis)
-        longest = max(map(len, group.words))
-        # Each word's gate codes after a leading column, padded with code 0 (the idle).
-        self._gate_code = np.array([[len(word), *word, *[0] * (longest - len(word))]
-                                    for word in group.words])
+        # Each word's gate codes, as the records hold them, the -1 beyond a word's end
+        # read as code 0 (the idle).
+        records = group._blocks.records
+        codes = np.maximum(records["buffer"][:, :int(records["size"].max())], 0)
         # An element's action is its word's gate actions composed in time order: the
         # played operation, as `CliffordGroup.unitary` multiplies it out, one gate
         # table look-up per word position instead of a matrix product per element.
         elements = np.broadcast_to(np.arange(self.width, dtype=np.int32),
                                    (group.order, self.width))
-        for k in range(1, self._gate_code.shape[1]):
-            elements = self.gates[self._gate_code[:, k, None], elements]
+        for column in codes.T:
+            elements = self.gates[column[:, None], elements]
         self.elements = elements
         self.generators = np.array([2 * (1 << (2 * n - 1 - j)) for j in range(2 * n)])
         self.bits = (self.width - 1).bit_length()
         keys = self._key(self.elements[:, self.generators])
         self._by_key = np.full(1 << (self.bits * 2 * n), -1, dtype=np.int32)
         self._by_key[keys] = np.arange(group.order)
-        assert len(np.unique(keys)) == group.order  # the images fix each element
+        # The images fix each element: no key was written over by another's.
+        assert (self._by_key[keys] == np.arange(group.order)).all()
         self.identity = int(self._by_key[self._key(self.generators[None])[0]])
         undone = np.empty_like(self.elements)  # each row's inverse permutation
         np.put_along_axis(undone, self.elements, np.arange(self.width)[None], axis=1)
