@@ -71,18 +71,21 @@ class Actions:
         n = group.qubits
         self.width = 2 * len(paulis)  # signed codes per element
         self.gates = _actions(np.array([gate.matrix for gate in group.gates]), paulis)
-        # Each word's gate codes, as the records hold them, the -1 beyond a word's end
-        # read as code 0 (the idle).
-        records = group._blocks.records
-        codes = np.maximum(records["buffer"][:, :int(records["size"].max())], 0)
         # An element's action is its word's gate actions composed in time order: the
         # played operation, as `CliffordGroup.unitary` multiplies it out, one gate
         # table look-up per word position instead of a matrix product per element.
-        elements = np.broadcast_to(np.arange(self.width, dtype=np.int32),
-                                   (group.order, self.width))
-        for column in codes.T:
-            elements = self.gates[column[:, None], elements]
-        self.elements = elements
+        # The words come from the records, longest first, so that each position is
+        # one look-up for the words that reach it.
+        records = group._blocks.records
+        order = np.argsort(-records["size"], kind="stable")
+        sizes, codes = records["size"][order], records["buffer"][order]
+        flat = self.gates.ravel()
+        elements = np.tile(np.arange(self.width, dtype=np.int32), (group.order, 1))
+        for k in range(int(sizes[0])):
+            reach = int(np.count_nonzero(sizes > k))
+            elements[:reach] = flat.take(codes[:reach, k, None] * self.width + elements[:reach])
+        self.elements = np.empty_like(elements)
+        self.elements[order] = elements
         self.generators = np.array([2 * (1 << (2 * n - 1 - j)) for j in range(2 * n)])
         self.bits = (self.width - 1).bit_length()
         keys = self._key(self.elements[:, self.generators])
