@@ -98,15 +98,23 @@ class _Register:
         self.declare = f"qubit[{self.width}] q;\nbit[{qubits}] c;\n"
 
 
+def _template(text: str) -> str:
+    """`text` with q[0] and q[1] written as q[\1] and q[\2], which no text holds."""
+    return text.replace("q[0]", "q[\1]").replace("q[1]", "q[\2]")
+
+
+def _put(template: str, labels: tuple[int, ...]) -> str:
+    """A template's qubits given their physical labels."""
+    for k, label in enumerate(labels):
+        template = template.replace(chr(1 + k), str(label))
+    return template
+
+
 def _place(text: str, labels: tuple[int, ...] | None) -> str:
     """`text`, written on q[0], q[1], moved onto the physical qubits `labels`."""
     if labels is None or labels == tuple(range(len(labels))):
         return text
-    if len(labels) == 1:
-        return text.replace("q[0]", f"q[{labels[0]}]")
-    # q[0] is parked first, so that a label 0 given to qubit 1 is not moved again.
-    return (text.replace("q[0]", "q[\1]").replace("q[1]", f"q[{labels[1]}]")
-            .replace("q[\1]", f"q[{labels[0]}]"))
+    return _put(_template(text), labels)
 
 
 # The texts of every element placed on a register, the most recent first used: a
@@ -116,13 +124,9 @@ _PLACED: "collections.OrderedDict[tuple[int, tuple[int, ...]], tuple[list[str], 
 _PLACED_KEPT = 16
 
 
-# By the identity of a list of element texts (kept alive here): the texts joined by NUL,
-# which no block holds, with q[0] and q[1] written as q[\1] and q[\2].
+# By the identity of a list of element texts (kept alive here): the template of the
+# texts joined by NUL, which no block holds.
 _TEMPLATES: dict[int, tuple[object, str]] = {}
-
-
-def _template(texts: list[str]) -> str:
-    return ("\0".join(texts).replace("q[0]", "q[\1]").replace("q[1]", "q[\2]"))
 
 
 def _placed_all(texts: list[str], labels: tuple[int, ...] | None) -> list[str]:
@@ -135,10 +139,8 @@ def _placed_all(texts: list[str], labels: tuple[int, ...] | None) -> list[str]:
         _PLACED.move_to_end(key)
         return found[1]
     # Each register replaces two characters of a template made once per text list.
-    placed = _by_identity(_TEMPLATES, texts, _template)
-    for k, label in enumerate(labels):
-        placed = placed.replace(chr(1 + k), str(label))
-    _PLACED[key] = (texts, placed.split("\0"))
+    template = _by_identity(_TEMPLATES, texts, lambda texts: _template("\0".join(texts)))
+    _PLACED[key] = (texts, _put(template, labels).split("\0"))
     while len(_PLACED) > _PLACED_KEPT:
         _PLACED.popitem(last=False)
     return _PLACED[key][1]
@@ -201,14 +203,14 @@ def _element_of_word(group: CliffordGroup) -> dict[tuple[int, ...], int]:
     return _GROUP_DATA[group]
 
 
-def _basis_spec(spec: BasisLike, qubits: int) -> BasisLike:
+def _basis_of_size(basis: BasisLike, qubits: int) -> BasisLike:
     """The basis as one group of `qubits` takes it: on one qubit only rz and sx count, so
     that one basis serves the qubits and the pairs of a chip."""
-    if qubits == 2 or isinstance(spec, NativeBasis):
-        return spec
-    items = spec.split(",") if isinstance(spec, str) else list(spec)
+    if qubits == 2 or isinstance(basis, NativeBasis):
+        return basis
+    items = basis.split(",") if isinstance(basis, str) else list(basis)
     return ",".join(item.strip() for item in items
-                    if isinstance(item, str) and item.strip() in ("rz", "sx")) or spec
+                    if isinstance(item, str) and item.strip() in ("rz", "sx")) or basis
 
 
 def _gates_text(gates: Iterable[Gate], keep_identity: bool) -> str:
@@ -306,6 +308,16 @@ def _element_texts(drawn: _Drawn) -> tuple[bytes, npt.NDArray[np.intp]]:
     return text, np.concatenate(([0], np.cumsum(widths[drawn.elements])))
 
 
+def _whole_store(sequences: tuple[Sequence, ...]) -> _Drawn | None:
+    """The drawn store that holds exactly these sequences, in their order; None for
+    sequences made one by one."""
+    drawn = sequences[0]._drawn
+    if drawn.words and len(sequences) == len(drawn.starts) - 1 and all(
+            s._drawn is drawn and s._index == i for i, s in enumerate(sequences)):
+        return drawn
+    return None
+
+
 def _element_list(sequence: Sequence) -> str:
     """The sequence's elements as the JSON and the program header write them."""
     drawn, i = sequence._drawn, sequence._index
@@ -352,7 +364,7 @@ class _Blocks:
                                        npt.NDArray[np.bool_]]] = {}
         if basis is not None:
             assert group is not None, "a basis compiles with a group"
-            self.compiled = compiled(group, _basis_spec(basis, qubits))
+            self.compiled = compiled(group, _basis_of_size(basis, qubits))
             self.native = _placed_all(
                 self._own(_native_texts(self.compiled, keep_identity, group)), labels)
             self.element_of_word = _element_of_word(group)
@@ -418,8 +430,7 @@ class _Blocks:
         texts = [self._of_gates(gates) if self.compiled is None or gates[:1]
                  and gates[0].code is None else self.native[e]
                  for e, gates in zip(sequence._array().tolist(), sequence.cliffords)]
-        table, playing = _text_array(texts)
-        return table, playing
+        return _text_array(texts)
 
     def of_sequence(self, sequence: Sequence) -> list[str]:
         """The sequence's blocks that play a gate, in time order, the recovery last."""
@@ -489,10 +500,8 @@ class _Round:
         by_shape: dict[tuple[int, ...], list[int]] = {}
         self.alone: list[int] = []
         for k, site in enumerate(simultaneous.sites):
-            sequences = site.experiments[round_index].sequences
-            drawn = sequences[0]._drawn
-            if drawn.words and all(s._drawn is drawn for s in sequences) and (
-                    [s._index for s in sequences] == list(range(len(sequences)))):
+            drawn = _whole_store(site.experiments[round_index].sequences)
+            if drawn is not None:
                 by_shape.setdefault(tuple(drawn.starts), []).append(k)
             else:
                 self.alone.append(k)
@@ -784,22 +793,19 @@ def _experiment_record(experiment: Experiment, prefix: str | None, raw: _Raw) ->
     experiment's name."""
     step = 2 if experiment.interleaved_element is not None else 1
     sequences = experiment.sequences
-    stores = {id(s._drawn): s._drawn for s in sequences}
-    drawn = next(iter(stores.values()))
-    if (len(stores) == 1 and isinstance(drawn.words, tuple) and drawn.words
-            and drawn.recovery_elements is not None
-            and [s._index for s in sequences] == list(range(len(drawn.recoveries)))):
+    drawn = _whole_store(sequences)
+    if (drawn is not None and isinstance(drawn.words, tuple)
+            and drawn.recovery_elements is not None):
         # Drawn from a group: its words are catalogue gates, found by code in bulk, and
         # the recoveries are its elements' words.
         named, entry = _word_names(drawn.words, experiment.qubits)
         codes_of = _word_codes(drawn.words, experiment.qubits)
         random = np.flatnonzero(np.bincount(drawn.elements[::step], minlength=len(named)))
         entries = list(map(entry.__getitem__, random.tolist()))
-        recovered = drawn.recovery_elements.tolist()
         codes = np.bitwise_or.reduce(codes_of[random]) | np.bitwise_or.reduce(
             codes_of[drawn.recovery_elements])
         played = [gate for gate in catalogue(experiment.qubits) if codes >> gate.code & 1]
-        recoveries = list(map(named.__getitem__, recovered))
+        recoveries = list(map(named.__getitem__, drawn.recovery_elements.tolist()))
     else:  # read back or made by hand: their own gates
         found: dict[int, tuple[Gate, ...]] = {}
         for s in sequences:

@@ -77,12 +77,12 @@ class NativeCounts:
     rz: npt.NDArray[np.int64]
 
 
-def native_basis(spec: BasisLike, group: CliffordGroup) -> NativeBasis:
+def native_basis(given: BasisLike, group: CliffordGroup) -> NativeBasis:
     """Parses and validates a native basis for a group.
 
     Parameters
     ----------
-    spec : str, sequence or NativeBasis
+    given : str, sequence or NativeBasis
         ``"rz,sx"`` / ``("rz", "sx")`` on one qubit; on two, ``rz``, ``sx`` and one
         entangler: ``"cz"``, ``"cx"`` (control on qubit 0) or a ``(name, matrix)``
         pair, the matrix being the operation on the state with qubit 0 as its
@@ -121,14 +121,14 @@ def native_basis(spec: BasisLike, group: CliffordGroup) -> NativeBasis:
     ``'cx q[1], q[0];'``.
     """
     items: list[str | tuple[str, npt.ArrayLike]]
-    if isinstance(spec, NativeBasis):  # proven again: it may come from another group
-        entangler = spec.entangler
+    if isinstance(given, NativeBasis):  # proven again: it may come from another group
+        entangler = given.entangler
         items = [*_ONE_QUBIT_GATES, *([] if entangler is None else [(entangler.name,
                                                                     entangler.matrix)])]
-    elif isinstance(spec, str):
-        items = [part.strip() for part in spec.split(",")]
+    elif isinstance(given, str):
+        items = [part.strip() for part in given.split(",")]
     else:
-        items = list(spec)
+        items = list(given)
     singles: list[str] = []
     pairs: list[tuple[str, npt.ArrayLike]] = []
     for item in items:
@@ -145,13 +145,13 @@ def native_basis(spec: BasisLike, group: CliffordGroup) -> NativeBasis:
             raise ValueError(f"basis entry {item!r} is neither a gate name nor a "
                              "(name, matrix) pair")
     if sorted(singles) != list(_ONE_QUBIT_GATES):
-        raise ValueError(f"a native basis has rz and sx once each, not {spec!r}")
+        raise ValueError(f"a native basis has rz and sx once each, not {given!r}")
     if group.qubits == 1:
         if pairs:
-            raise ValueError(f"a one-qubit basis is rz and sx alone, not {spec!r}")
+            raise ValueError(f"a one-qubit basis is rz and sx alone, not {given!r}")
         return NativeBasis("rz,sx", 1)
     if len(pairs) != 1:
-        raise ValueError(f"a two-qubit basis has exactly one entangler, not {spec!r}")
+        raise ValueError(f"a two-qubit basis has exactly one entangler, not {given!r}")
     entangler = _entangler(*pairs[0], group)
     return NativeBasis(f"rz,sx,{entangler.name}", 2, entangler)
 
@@ -253,8 +253,8 @@ def _compile(group: CliffordGroup, basis: NativeBasis) -> _Compiled:
     return _Compiled(gates, first, after, NativeCounts(*fields))
 
 
-def compiled(group: CliffordGroup, spec: BasisLike) -> _Compiled:
-    """The compilation of `group` in the basis `spec`, made on first use and kept on
+def compiled(group: CliffordGroup, given: BasisLike) -> _Compiled:
+    """The compilation of `group` in the basis `given`, made on first use and kept on
     the group.
 
     A compilation is keyed by the basis's name and its entangler's element, so that
@@ -265,10 +265,10 @@ def compiled(group: CliffordGroup, spec: BasisLike) -> _Compiled:
     """
     cache: dict[str | NativeBasis | tuple[str, int | None], _Compiled] = (
         group.__dict__.setdefault("_native_compiled", {}))
-    spoken = spec if isinstance(spec, (str, NativeBasis)) else None
+    spoken = given if isinstance(given, (str, NativeBasis)) else None
     if spoken in cache:
         return cache[spoken]
-    basis = native_basis(spec, group)
+    basis = native_basis(given, group)
     entangler = None if basis.entangler is None else group.index_of(basis.entangler.matrix)
     key = (basis.name, entangler)
     if key not in cache:
